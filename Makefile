@@ -1,0 +1,43 @@
+# make run    install what is missing, build, start the recorder
+# make test   install what is missing, build, run every test (also in sanitizer builds)
+# make bench  install what is missing, build optimised, run the benchmarks
+
+JOBS ?= 2
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-unit test-sanitizers bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) > $(BUILD).configure.log || { cat $(BUILD).configure.log; exit 1; }
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@scripts/run-wavelark $(BUILD)
+
+test-unit: build
+	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
+
+test-sanitizers: deps
+	@for kind in address thread; do \
+	  cmake -S . -B build-$$kind -DCMAKE_BUILD_TYPE=Debug -DWAVELARK_SANITIZE=$$kind > build-$$kind.configure.log || { cat build-$$kind.configure.log; exit 1; }; \
+	  cmake --build build-$$kind -j$(JOBS) --target sanitize_tests || exit 1; \
+	  echo "== tests in the $$kind sanitizer build"; \
+	  (cd build-$$kind && TSAN_OPTIONS=halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	     ctest -j$(JOBS) -L sanitize --output-on-failure --timeout 900) || exit 1; \
+	done
+
+test: test-sanitizers test-unit
+
+bench: deps
+	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWAVELARK_BENCH=ON -DWAVELARK_TESTS=OFF > build-bench.configure.log || { cat build-bench.configure.log; exit 1; }
+	@cmake --build build-bench -j$(JOBS)
+	@scripts/run-benchmarks build-bench
+
+clean:
+	rm -rf build build-address build-thread build-bench build-fuzz *.configure.log

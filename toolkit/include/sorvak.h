@@ -1,0 +1,237 @@
+// The Wavelark audio toolkit (libsorvak.so): every export, with its C types.
+//
+// The toolkit is a plain C library. Text is UTF-8 and NUL-terminated. Text results point into
+// buffers the toolkit owns (rotating buffers of ten per helper, or static areas) and are never
+// freed by the caller. Audio blocks the toolkit hands out are allocated with malloc and released
+// by the caller with free. Open files are addressed by caller-chosen slot numbers 0..9.
+#ifndef SORVAK_H
+#define SORVAK_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+#include <cstdint>
+#define SORVAK_API extern "C" __attribute__((visibility("default")))
+#else
+#include <uchar.h>
+#define SORVAK_API __attribute__((visibility("default")))
+#endif
+
+// ---------------------------------------------------------------------------------------------
+// Shared callback types.
+
+// Progress of a long conversion in whole percent; returns non-zero to cancel.
+typedef int (*SorvakProgressFunction)(int percent);
+
+// ---------------------------------------------------------------------------------------------
+// Text and number helpers. Each returns the next of its own ten rotating result buffers; the
+// same helper overwrites a result on its tenth call after it. Safe to call from several threads:
+// each call claims its own buffer.
+
+SORVAK_API char* strcatmany(const char* a, const char* b, const char* c, const char* d, const char* e);
+SORVAK_API char* mids(const char* text, int start, int length, int fromEnd);
+SORVAK_API char* rights(const char* text, int count);
+SORVAK_API char* cuts(const char* text, int count);
+SORVAK_API char* strrslash(const char* path);
+SORVAK_API char* strslash(const char* path);
+SORVAK_API char* dw2sz(int32_t value);
+SORVAK_API char* lzdw2sz(int32_t value, int32_t digits);
+SORVAK_API char* fp2sz(double value, int32_t decimals);
+SORVAK_API char16_t* sz2wide(const char* text);
+SORVAK_API char* wide2sz(const char16_t* text);
+SORVAK_API double percent(double part, double whole);
+SORVAK_API char* nanosec2time(int64_t time100ns);
+
+// ---------------------------------------------------------------------------------------------
+// WAV files and headers.
+
+#pragma pack(push, 1)
+// Format of an opened WAV slot: 26 bytes, packed, little-endian.
+typedef struct WavFormat {
+    uint32_t sampleRate;
+    uint32_t bitsPerSample;
+    uint32_t channels;
+    uint32_t dataOffset;  // absolute file offset of the "data" chunk's body
+    uint32_t dataLength;  // size of the "data" body as its chunk header states
+    uint32_t blockAlign;
+    uint16_t formatTag;   // 1 = PCM
+} WavFormat;
+
+// The 18-byte wave format record of the Windows wave interfaces.
+typedef struct WAVEFORMATEX {
+    uint16_t wFormatTag;
+    uint16_t nChannels;
+    uint32_t nSamplesPerSec;
+    uint32_t nAvgBytesPerSec;
+    uint16_t nBlockAlign;
+    uint16_t wBitsPerSample;
+    uint16_t cbSize;
+} WAVEFORMATEX;
+#pragma pack(pop)
+
+// Opens a WAV file in a slot (0..9). Returns the slot's format record (valid until the slot is
+// opened again) or null.
+SORVAK_API WavFormat* OpenWAV(const char* path, int slot);
+// Reads up to count sample bytes; returns the bytes that belong to the data chunk (0 at the end).
+SORVAK_API int ReadWAV(int slot, int count, void* buffer);
+// Moves to a byte position within the data chunk, rounded down to a whole frame; returns it.
+SORVAK_API uint32_t SeekWAV(int slot, uint32_t position);
+SORVAK_API void CloseWAV(int slot);
+// Writes the canonical 44-byte header with both sizes 0. Returns 0 when the file could not be
+// created, otherwise the status of closing it (0 on success).
+SORVAK_API int CreateWAVHeader(const char* path, int sampleRate, int bitsPerSample, int channels);
+// Size of a regular file in bytes; 0 for a missing file or a folder; 4294967295 from 4 GiB on.
+SORVAK_API uint32_t FileSize(const char* path);
+
+// ---------------------------------------------------------------------------------------------
+// Wave-out streaming player and stream helpers.
+
+// Fills a whole output buffer with interleaved 16-bit stereo samples. Runs on the player's
+// worker thread.
+typedef void (*SorvakFillFunction)(void* buffer);
+// Polled by WaitTime with the remaining milliseconds; non-zero ends the wait.
+typedef int (*SorvakPollFunction)(uint32_t remainingMilliseconds);
+
+// Stream re-blocker record: caller-owned, fields in this order.
+typedef struct StreamBufferRecord {
+    const uint8_t* source;   // chunk being fed in
+    uint32_t sourceLength;   // bytes of the chunk not yet consumed
+    uint8_t* block;          // block being filled (allocated by operation 0)
+    uint32_t blockSize;      // set by the caller before operation 0
+    uint32_t sourceOffset;   // bytes of the chunk already consumed
+    uint32_t fill;           // bytes of the block already filled
+} StreamBufferRecord;
+
+// device == null: opens the player and returns its handle (null on failure).
+// device != null: closes that player and returns null.
+SORVAK_API void* CreateWaveOut(int sampleRate, int bufferSize, int bufferCount, int deviceId,
+                               SorvakFillFunction fill, void* device);
+// Operations: 0 start, 1 feed (returns 1 when a block became full), 2 free, 3 reset.
+SORVAK_API int StreamBuffer(StreamBufferRecord* record, int operation);
+SORVAK_API uint32_t WaitTime(uint32_t milliseconds, SorvakPollFunction poll);
+
+// ---------------------------------------------------------------------------------------------
+// MP3 encoding (libmp3lame, loaded when the toolkit loads).
+
+SORVAK_API int WAV2MP3(const char* source, const char* destination, int bitRate, int sampleRate,
+                       SorvakProgressFunction progress);
+
+// ---------------------------------------------------------------------------------------------
+// Compressed-file reading (WMA, MP3 and whatever else the media layer decodes) and WMA writing.
+// Times are 64-bit counts of 100 ns.
+
+SORVAK_API int OpenWMA(int slot, const char* path, int64_t startTime, int64_t* duration);
+// Hands out the next block (44100 Hz, 16-bit stereo, malloc'ed, the caller frees it).
+// Returns progress in percent, or -1 at the end (buffer null, length 0).
+SORVAK_API int ReadWMA(int slot, void** buffer, int32_t* length, int64_t* time, double speed, int32_t unused);
+SORVAK_API void SeekWMA(int slot, int64_t time);
+SORVAK_API void CloseWMA(int slot);
+SORVAK_API WAVEFORMATEX* GetFormatWMA(int slot);
+SORVAK_API char* GetWMADuration(const char* path);
+SORVAK_API char* GetWMAInfo(const char* path, const char* attribute);
+SORVAK_API int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProgressFunction progress);
+SORVAK_API int WMA2WAV(const char* source, const char* destination, SorvakProgressFunction progress);
+
+// ---------------------------------------------------------------------------------------------
+// Sample-rate conversion chain.
+
+// Audio buffer descriptor: data, size in bytes, block alignment (bytes per frame).
+typedef struct AudioBuffer {
+    void* data;
+    uint32_t size;
+    uint32_t blockAlign;
+} AudioBuffer;
+
+// Resampler state carried between the blocks of one stream; zero before the first block.
+typedef struct ResamplerState {
+    double previousPosition;
+    double nextPosition;
+    double previousLeft;
+    double previousRight;
+} ResamplerState;
+
+// Called for each frame in the working format (left, right) and may change it.
+typedef int (*SorvakFrameFunction)(int16_t* frame);
+
+SORVAK_API void ConvertAudioBufferAlign(const AudioBuffer* source, AudioBuffer* destination,
+                                        int sourceBits, int destinationBits, int sourceChannels,
+                                        int destinationChannels, SorvakFrameFunction perFrame);
+SORVAK_API void PitchBendAudioBufferStereo(const AudioBuffer* source, AudioBuffer* destination,
+                                           double startRatio, double endRatio, ResamplerState* state);
+SORVAK_API int ResampleAudioBuffer(const AudioBuffer* source, AudioBuffer* destination,
+                                   const WAVEFORMATEX* sourceFormat, const WAVEFORMATEX* destinationFormat,
+                                   ResamplerState* state, double startSpeed, double endSpeed, int targetRate);
+// Returns the destination path that was passed in, or null when nothing could be converted.
+SORVAK_API const char* ResampleWAV(const char* source, const char* destination, int rate, int bits,
+                                   int channels, double speed, SorvakProgressFunction progress);
+
+// ---------------------------------------------------------------------------------------------
+// Filter, fade curve and tone generator.
+
+// Cascaded filter state: caller-owned, zero before first use.
+typedef struct AudioFilterState {
+    double firstIntegrator[16];
+    double secondIntegrator[16];
+    double third[16];
+} AudioFilterState;
+
+SORVAK_API double lin2log(double x, double fullScale, int flags);
+SORVAK_API double AudioFilter(double x, double frequency, double damping, double gain, int sampleRate,
+                              int type, int stages, int invert, AudioFilterState* state);
+SORVAK_API double SineWave(int sampleRate, double frequency, double amplitude, double* phase);
+
+// ---------------------------------------------------------------------------------------------
+// Polyphase resampler engine (fixed point).
+
+typedef struct PolyphaseConverter PolyphaseConverter;
+
+// Returns a converter, or null when the rates are equal or invalid. Release with FreeResampler.
+SORVAK_API PolyphaseConverter* InitResampler(int inputRate, int outputRate, int channels, int type);
+SORVAK_API void FreeResampler(PolyphaseConverter* converter);
+SORVAK_API int Resample(const int16_t* input, int samples, int16_t* output, PolyphaseConverter* converter);
+SORVAK_API int16_t* MakeFilter(int phases, int decimation, int type, int* count);
+SORVAK_API void Interpolate(const int32_t* source, int sourceLength, int32_t* destination,
+                            int destinationLength, int32_t gain);
+SORVAK_API int32_t mulhi(int32_t a, int32_t b);
+SORVAK_API uint32_t udivhi(uint32_t a, uint32_t b);
+SORVAK_API uint32_t gcd(uint32_t a, uint32_t b);
+SORVAK_API uint32_t MIN(uint32_t a, uint32_t b);
+SORVAK_API uint32_t MAX(uint32_t a, uint32_t b);
+
+// ---------------------------------------------------------------------------------------------
+// CD audio extraction.
+
+SORVAK_API int CDtoWAV(const char* trackPath, const char* destination, int unused, SorvakProgressFunction progress);
+
+// ---------------------------------------------------------------------------------------------
+// Window, dialog and file helpers. Window handles are QWidget*, device contexts QPainter*,
+// fonts QFont*, bitmaps QImage*; control identifiers are the widgets' "controlId" property.
+
+// Called for each file chosen in a multiple selection.
+typedef int (*SorvakFileFunction)(const char* path);
+// Called for each file SearchFiles finds; non-zero stops the search of that folder.
+typedef int (*SorvakSearchFunction)(const char* path, const char* folder, const char* name, int match);
+
+SORVAK_API char* GetOpenFilenames(void* owner, int multiple, const char* title, const char* initialFolder,
+                                  const char* filter, int listBoxId, SorvakFileFunction perFile);
+SORVAK_API int LBDeleteSelected(void* dialog, int listBoxId);
+SORVAK_API int CreateDesktopShortcut(void* owner, const char* name, const char* target);
+SORVAK_API char* BrowseForFolder(const char* title, char* displayName);
+SORVAK_API char* wmGetText(void* dialog, int controlId);
+SORVAK_API void* BitmapButtonXP(void* module, void* dialog, int bitmapId, int buttonId, int imageWidth,
+                                int imageHeight, int leftMargin, int topMargin, int alignment,
+                                uint32_t maskColour, void* font);
+SORVAK_API void* LoadResourceJpeg(void* module, void* window, int resourceId);
+SORVAK_API int AddComboStrings(void* dialog, int comboId, const char* texts, int resize, int height, int index);
+SORVAK_API void EnableWindows10(void* dialog, int enable, int id1, int id2, int id3, int id4, int id5,
+                                int id6, int id7, int id8, int id9, int id10);
+SORVAK_API int SetFonts10(void* dialog, int id1, int id2, int id3, int id4, int id5, int id6, int id7,
+                          int id8, int id9, int id10, void* font);
+SORVAK_API int DrawSolidRectangle(void* painter, int left, int top, int right, int bottom, int penWidth,
+                                  int penStyle, uint32_t penColour, uint32_t brushColour, int mode);
+SORVAK_API int AddToolTip(void* dialog, void* toolTip, int controlId, const char* text);
+SORVAK_API void* ResizeBitmap(void* bitmap, int width, int height);
+SORVAK_API int SearchFiles(const char* folder, const char* extensions, SorvakSearchFunction function, int noDescent);
+SORVAK_API int MakeFolder(const char* path);
+
+#endif
