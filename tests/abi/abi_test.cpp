@@ -18,6 +18,7 @@ const char* const kExports[] = {
 #include "exports_player.inc"
 #include "exports_mp3.inc"
 #include "exports_dsp.inc"
+#include "exports_polyphase.inc"
 #include "exports_cdaudio.inc"
 };
 
