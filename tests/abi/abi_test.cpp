@@ -17,6 +17,7 @@ const char* const kExports[] = {
 #include "exports_audiofiles.inc"
 #include "exports_player.inc"
 #include "exports_mp3.inc"
+#include "exports_media.inc"
 #include "exports_dsp.inc"
 #include "exports_polyphase.inc"
 #include "exports_cdaudio.inc"

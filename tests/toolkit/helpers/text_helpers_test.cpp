@@ -1,0 +1,10 @@
+#include "sorvak.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(TextHelpers, StrcatmanyJoinsTheTextsThatAreNotNull)
+{
+    EXPECT_STREQ(strcatmany(nullptr, "a", nullptr, "b", nullptr), "ab");
+}
