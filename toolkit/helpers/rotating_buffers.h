@@ -1,9 +1,12 @@
 // The rotating result buffers of the text helpers: ten buffers per helper, used in turn, so a
 // result stays valid until the same helper has been called ten more times.
+//
+// The helpers keep one set per thread (thread_local): the window thread and the capture worker
+// both build texts, and with one shared set a burst of calls on one thread could lap the other
+// and overwrite a result it is still reading. Per thread, the rotation is exactly ten deep.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstring>
 
@@ -15,36 +18,29 @@ public:
     static constexpr int kCount = 10;
     static constexpr std::size_t kSize = Size;
 
-    // Claims the buffer at the index, clears it and advances the index. The claim is one atomic
-    // step, so two threads calling at once always get different buffers.
+    // Takes the buffer at the index, clears it and advances the index.
     Char* claim()
     {
-        int index = m_index.load(std::memory_order_relaxed);
-        while (!m_index.compare_exchange_weak(index, (index + 1) % kCount, std::memory_order_acq_rel)) {
-        }
-        Char* buffer = m_buffers[index].data();
+        Char* buffer = m_buffers[m_index].data();
+        m_index = (m_index + 1) % kCount;
         std::memset(buffer, 0, Size * sizeof(Char));
         return buffer;
     }
 
-    // Advances the index first and then claims that buffer: the first call uses buffer 0, as
-    // with claim(); only the stored index differs (it names the buffer last handed out).
+    // Advances the index first and then takes that buffer: the first call uses buffer 0, as with
+    // claim(); only the stored index differs (it names the buffer last handed out).
     Char* advanceAndClaim()
     {
-        int index = m_lastIndex.load(std::memory_order_relaxed);
-        int next = 0;
-        do {
-            next = (index + 1) % kCount;
-        } while (!m_lastIndex.compare_exchange_weak(index, next, std::memory_order_acq_rel));
-        Char* buffer = m_buffers[next].data();
+        m_lastIndex = (m_lastIndex + 1) % kCount;
+        Char* buffer = m_buffers[m_lastIndex].data();
         std::memset(buffer, 0, Size * sizeof(Char));
         return buffer;
     }
 
 private:
     std::array<std::array<Char, Size>, kCount> m_buffers {};
-    std::atomic<int> m_index {0};
-    std::atomic<int> m_lastIndex {kCount - 1};
+    int m_index = 0;
+    int m_lastIndex = kCount - 1;
 };
 
 }

@@ -15,18 +15,18 @@ namespace {
 
 using sorvak::RotatingBuffers;
 
-RotatingBuffers<char, 1280> g_strcatmanyBuffers;
-RotatingBuffers<char, 1024> g_midsBuffers;
-RotatingBuffers<char, 1024> g_rightsBuffers;
-RotatingBuffers<char, 1024> g_cutsBuffers;
-RotatingBuffers<char, 1024> g_strrslashBuffers;
-RotatingBuffers<char, 1024> g_strslashBuffers;
-RotatingBuffers<char, 256> g_dw2szBuffers;
-RotatingBuffers<char, 256> g_lzdw2szBuffers;
-RotatingBuffers<char, 256> g_fp2szBuffers;
-RotatingBuffers<char16_t, 1024> g_sz2wideBuffers;
-RotatingBuffers<char, 1024> g_wide2szBuffers;
-RotatingBuffers<char, 9> g_nanosec2timeBuffers;
+thread_local RotatingBuffers<char, 1280> g_strcatmanyBuffers;
+thread_local RotatingBuffers<char, 1024> g_midsBuffers;
+thread_local RotatingBuffers<char, 1024> g_rightsBuffers;
+thread_local RotatingBuffers<char, 1024> g_cutsBuffers;
+thread_local RotatingBuffers<char, 1024> g_strrslashBuffers;
+thread_local RotatingBuffers<char, 1024> g_strslashBuffers;
+thread_local RotatingBuffers<char, 256> g_dw2szBuffers;
+thread_local RotatingBuffers<char, 256> g_lzdw2szBuffers;
+thread_local RotatingBuffers<char, 256> g_fp2szBuffers;
+thread_local RotatingBuffers<char16_t, 1024> g_sz2wideBuffers;
+thread_local RotatingBuffers<char, 1024> g_wide2szBuffers;
+thread_local RotatingBuffers<char, 9> g_nanosec2timeBuffers;
 
 // Paths use '/' on Linux; '\' still separates so that paths written the other way work too.
 bool isSeparator(char c)

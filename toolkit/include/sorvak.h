@@ -26,7 +26,7 @@ typedef int (*SorvakProgressFunction)(int percent);
 // ---------------------------------------------------------------------------------------------
 // Text and number helpers. Each returns the next of its own ten rotating result buffers; the
 // same helper overwrites a result on its tenth call after it. Safe to call from several threads:
-// each call claims its own buffer.
+// each thread rotates through ten buffers of its own, so only its own calls overwrite a result.
 
 SORVAK_API char* strcatmany(const char* a, const char* b, const char* c, const char* d, const char* e);
 SORVAK_API char* mids(const char* text, int start, int length, int fromEnd);
