@@ -1,0 +1,197 @@
+#include "portaudio_backend.h"
+
+#include "wave_device.h"
+
+#include <portaudio.h>
+
+#include <mutex>
+
+namespace wavelark::audio {
+
+namespace {
+
+// Pa_Initialize and Pa_Terminate are not thread-safe; every use of them goes through here.
+std::mutex& sessionMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Holds PortAudio initialised for its lifetime.
+class PortAudioSession {
+public:
+    PortAudioSession()
+    {
+        std::lock_guard lock(sessionMutex());
+        m_result = Pa_Initialize();
+    }
+    ~PortAudioSession()
+    {
+        std::lock_guard lock(sessionMutex());
+        if (m_result == paNoError)
+            Pa_Terminate();
+    }
+    PortAudioSession(const PortAudioSession&) = delete;
+    PortAudioSession& operator=(const PortAudioSession&) = delete;
+
+    bool ready(std::string& error) const
+    {
+        if (m_result != paNoError)
+            error = std::string("PortAudio cannot start: ") + Pa_GetErrorText(m_result);
+        return m_result == paNoError;
+    }
+
+private:
+    PaError m_result;
+};
+
+enum class Direction { Input, Output };
+
+int channelsOf(const PaDeviceInfo* info, Direction direction)
+{
+    return direction == Direction::Input ? info->maxInputChannels : info->maxOutputChannels;
+}
+
+// The PortAudio index of the device with the given id, or paNoDevice.
+PaDeviceIndex findDevice(int deviceId, Direction direction)
+{
+    PaHostApiIndex hostApi = Pa_GetDefaultHostApi();
+    const PaHostApiInfo* hostInfo = hostApi >= 0 ? Pa_GetHostApiInfo(hostApi) : nullptr;
+    if (!hostInfo)
+        return paNoDevice;
+    if (deviceId == kDefaultDevice)
+        return direction == Direction::Input ? hostInfo->defaultInputDevice : hostInfo->defaultOutputDevice;
+    int seen = 0;
+    for (int index = 0; index < hostInfo->deviceCount; ++index) {
+        PaDeviceIndex device = Pa_HostApiDeviceIndexToDeviceIndex(hostApi, index);
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+        if (info && channelsOf(info, direction) > 0 && seen++ == deviceId)
+            return device;
+    }
+    return paNoDevice;
+}
+
+int countDevices(Direction direction)
+{
+    PortAudioSession session;
+    std::string error;
+    if (!session.ready(error))
+        return 0;
+    int count = 0;
+    while (findDevice(count, direction) != paNoDevice)
+        ++count;
+    return count;
+}
+
+int inputCallback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                  PaStreamCallbackFlags flags, void* userData) noexcept
+{
+    auto* sink = static_cast<CaptureSink*>(userData);
+    if (flags & paInputOverflow)
+        sink->deviceOverrun();
+    if (input)
+        sink->capture(static_cast<const uint8_t*>(input), frames * kBytesPerFrame);
+    return paContinue;
+}
+
+int outputCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                   PaStreamCallbackFlags flags, void* userData) noexcept
+{
+    auto* source = static_cast<RenderSource*>(userData);
+    if (flags & paOutputUnderflow)
+        source->deviceUnderrun();
+    source->render(static_cast<uint8_t*>(output), frames * kBytesPerFrame);
+    return paContinue;
+}
+
+class PortAudioStream final : public DeviceStream {
+public:
+    ~PortAudioStream() override
+    {
+        if (m_stream) {
+            stop();
+            Pa_CloseStream(m_stream);
+        }
+    }
+
+    bool open(int deviceId, int sampleRate, Direction direction, void* endpoint, std::string& error)
+    {
+        if (!m_session.ready(error))
+            return false;
+        PaDeviceIndex device = findDevice(deviceId, direction);
+        const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+        const char* kind = direction == Direction::Input ? "input" : "output";
+        if (!info) {
+            error = std::string("there is no ") + kind + " device " + std::to_string(deviceId);
+            return false;
+        }
+        PaStreamParameters parameters{};
+        parameters.device = device;
+        parameters.channelCount = kChannels;
+        parameters.sampleFormat = paInt16;
+        // The high latency leaves the sound server room under load; the caller's ring of
+        // buffers sets the latency the user hears on top of it.
+        parameters.suggestedLatency = direction == Direction::Input ? info->defaultHighInputLatency
+                                                                    : info->defaultHighOutputLatency;
+        const PaStreamParameters* input = direction == Direction::Input ? &parameters : nullptr;
+        const PaStreamParameters* output = direction == Direction::Output ? &parameters : nullptr;
+        PaStreamCallback* callback = direction == Direction::Input ? inputCallback : outputCallback;
+        PaError result = Pa_OpenStream(&m_stream, input, output, sampleRate, paFramesPerBufferUnspecified,
+                                       paNoFlag, callback, endpoint);
+        if (result != paNoError) {
+            m_stream = nullptr;
+            error = std::string("cannot open ") + kind + " device " + info->name + ": " + Pa_GetErrorText(result);
+            return false;
+        }
+        return true;
+    }
+
+    bool start(std::string& error) override
+    {
+        PaError result = Pa_StartStream(m_stream);
+        if (result != paNoError)
+            error = std::string("cannot start the stream: ") + Pa_GetErrorText(result);
+        return result == paNoError;
+    }
+
+    void stop() override
+    {
+        if (Pa_IsStreamStopped(m_stream) == 0)
+            Pa_StopStream(m_stream);
+    }
+
+private:
+    PortAudioSession m_session;
+    PaStream* m_stream = nullptr;
+};
+
+class PortAudioBackend final : public AudioBackend {
+public:
+    int inputDeviceCount() override { return countDevices(Direction::Input); }
+    int outputDeviceCount() override { return countDevices(Direction::Output); }
+
+    std::unique_ptr<DeviceStream> openInput(int deviceId, int sampleRate, CaptureSink& sink, std::string& error) override
+    {
+        auto stream = std::make_unique<PortAudioStream>();
+        if (!stream->open(deviceId, sampleRate, Direction::Input, &sink, error))
+            return nullptr;
+        return stream;
+    }
+
+    std::unique_ptr<DeviceStream> openOutput(int deviceId, int sampleRate, RenderSource& source, std::string& error) override
+    {
+        auto stream = std::make_unique<PortAudioStream>();
+        if (!stream->open(deviceId, sampleRate, Direction::Output, &source, error))
+            return nullptr;
+        return stream;
+    }
+};
+
+}
+
+std::unique_ptr<AudioBackend> makePortAudioBackend()
+{
+    return std::make_unique<PortAudioBackend>();
+}
+
+}

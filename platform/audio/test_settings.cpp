@@ -1,0 +1,125 @@
+#include "test_settings.h"
+
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+namespace wavelark::audio {
+
+namespace {
+
+std::vector<std::string_view> split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    for (;;) {
+        size_t end = text.find(separator);
+        parts.push_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            return parts;
+        text.remove_prefix(end + 1);
+    }
+}
+
+template<typename Number>
+bool parseNumber(std::string_view text, Number& number)
+{
+    auto [end, result] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return result == std::errc() && end == text.data() + text.size();
+}
+
+bool parseInput(std::string_view value, TestSettings& settings, std::string& error)
+{
+    if (value == "silence") {
+        settings.input = TestInput::Silence;
+        return true;
+    }
+    if (value == "ramp") {
+        settings.input = TestInput::Ramp;
+        return true;
+    }
+    if (value.starts_with("wav,") && value.size() > 4) {
+        settings.input = TestInput::WavFile;
+        settings.inputFile = std::string(value.substr(4));
+        return true;
+    }
+    std::vector<std::string_view> parts = split(value, ',');
+    if (parts[0] != "sine" || parts.size() > 3) {
+        error = "unknown input '" + std::string(value) + "'";
+        return false;
+    }
+    settings.input = TestInput::Sine;
+    if (parts.size() > 1 && (!parseNumber(parts[1], settings.sineFrequency) || !(settings.sineFrequency > 0))) {
+        error = "sine frequency '" + std::string(parts[1]) + "' is not a positive number of hertz";
+        return false;
+    }
+    if (parts.size() > 2 && (!parseNumber(parts[2], settings.sineLevelDecibels) || !(settings.sineLevelDecibels <= 0))) {
+        error = "sine level '" + std::string(parts[2]) + "' is not a level in dBFS of 0 or below";
+        return false;
+    }
+    return true;
+}
+
+bool parseDeviceCount(std::string_view value, int& count, std::string& error)
+{
+    if (!parseNumber(value, count) || count < 0 || count > 16) {
+        error = "device count '" + std::string(value) + "' is not a number from 0 to 16";
+        return false;
+    }
+    return true;
+}
+
+bool parseOption(std::string_view option, TestSettings& settings, std::string& error)
+{
+    size_t equals = option.find('=');
+    std::string_view name = option.substr(0, equals);
+    std::string_view value = equals == std::string_view::npos ? std::string_view() : option.substr(equals + 1);
+    if (name == "input")
+        return parseInput(value, settings, error);
+    if (name == "pace") {
+        if (value != "realtime" && value != "fast") {
+            error = "pace must be realtime or fast, not '" + std::string(value) + "'";
+            return false;
+        }
+        settings.pace = value == "fast" ? TestPace::Fast : TestPace::RealTime;
+        return true;
+    }
+    if (name == "output") {
+        if (value.empty()) {
+            error = "output needs a WAV file path or discard";
+            return false;
+        }
+        settings.outputFile = value == "discard" ? std::string() : std::string(value);
+        return true;
+    }
+    if (name == "inputs")
+        return parseDeviceCount(value, settings.inputDevices, error);
+    if (name == "outputs")
+        return parseDeviceCount(value, settings.outputDevices, error);
+    error = "unknown option '" + std::string(option) + "'";
+    return false;
+}
+
+}
+
+std::optional<TestSettings> parseTestSettings(std::string_view value, std::string& error)
+{
+    TestSettings settings;
+    if (value == "test")
+        return settings;
+    if (!value.starts_with("test:")) {
+        error = "WAVELARK_AUDIO='" + std::string(value) + "' is not a test device setting";
+        return std::nullopt;
+    }
+    value.remove_prefix(5);
+    for (std::string_view option : split(value, ';')) {
+        if (option.empty())
+            continue;
+        if (!parseOption(option, settings, error)) {
+            error = "WAVELARK_AUDIO: " + error;
+            return std::nullopt;
+        }
+    }
+    return settings;
+}
+
+}

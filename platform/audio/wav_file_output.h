@@ -1,0 +1,31 @@
+// The test device's output: a 16-bit stereo PCM WAV file whose header sizes are patched when
+// the file is closed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace wavelark::audio {
+
+class WavFileOutput {
+public:
+    WavFileOutput() = default;
+    ~WavFileOutput();
+    WavFileOutput(const WavFileOutput&) = delete;
+    WavFileOutput& operator=(const WavFileOutput&) = delete;
+
+    // Creates the file (replacing it) with a header of zero sizes.
+    bool open(const std::string& path, int sampleRate, std::string& error);
+    void append(const uint8_t* bytes, size_t count);
+    void flush();
+    // Patches the header sizes and closes the file; also done by the destructor.
+    void close();
+
+private:
+    std::FILE* m_file = nullptr;
+    uint64_t m_dataBytes = 0;
+};
+
+}
