@@ -1,0 +1,130 @@
+#include "toolkit/audiofiles/media/audio_test_tools.h"
+
+#include "toolkit/audiofiles/wav_builder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace wavelark::testing {
+
+std::string sineSamples(int sampleRate, int channels, double seconds, double frequency, double amplitude)
+{
+    std::size_t frames = static_cast<std::size_t>(std::llround(seconds * sampleRate));
+    std::string bytes;
+    bytes.reserve(frames * static_cast<std::size_t>(channels) * 2);
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        double value = amplitude * 32767.0 * std::sin(2.0 * M_PI * frequency * static_cast<double>(frame) / sampleRate);
+        int16_t sample = static_cast<int16_t>(std::lround(value));
+        for (int channel = 0; channel < channels; ++channel)
+            bytes += littleEndian16(static_cast<uint16_t>(sample));
+    }
+    return bytes;
+}
+
+std::string sineWav(int sampleRate, int channels, double seconds, double frequency, double amplitude)
+{
+    return simpleWav(sineSamples(sampleRate, channels, seconds, frequency, amplitude), static_cast<uint32_t>(sampleRate),
+                     16, static_cast<uint16_t>(channels));
+}
+
+CommandResult runCommand(const std::string& command)
+{
+    CommandResult result;
+    std::string full = command + " 2>/dev/null";
+    FILE* pipe = popen(full.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, count);
+    result.succeeded = pclose(pipe) == 0;
+    return result;
+}
+
+std::string shellQuoted(const std::string& path)
+{
+    std::string text = "'";
+    for (char c : path)
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+std::string probeEntry(const std::string& path, const std::string& section, const std::string& entry)
+{
+    std::string selection = section == "format" ? "" : " -select_streams a:0";
+    CommandResult result = runCommand("ffprobe -v error" + selection + " -show_entries " + section + "=" + entry
+                                      + " -of default=noprint_wrappers=1:nokey=1 " + shellQuoted(path));
+    std::string text = result.output;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+std::vector<int16_t> samplesOf(const std::string& bytes)
+{
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+std::vector<int16_t> decodeWithFfmpeg(const std::string& path)
+{
+    CommandResult result = runCommand("ffmpeg -v error -i " + shellQuoted(path) + " -f s16le -ar 44100 -ac 2 -");
+    return result.succeeded ? samplesOf(result.output) : std::vector<int16_t> {};
+}
+
+std::vector<int16_t> wavSamples(const std::string& fileBytes)
+{
+    return fileBytes.size() > 44 ? samplesOf(fileBytes.substr(44)) : std::vector<int16_t> {};
+}
+
+double toneFrequency(const std::vector<int16_t>& samples, int channels, int channel, int sampleRate,
+                     std::size_t skipFrames)
+{
+    std::size_t frames = samples.size() / static_cast<std::size_t>(channels);
+    double first = -1.0;
+    double last = -1.0;
+    int crossings = 0;
+    for (std::size_t frame = skipFrames + 1; frame + skipFrames < frames; ++frame) {
+        double before = samples[(frame - 1) * channels + channel];
+        double now = samples[frame * channels + channel];
+        if (before < 0.0 && now >= 0.0) {
+            // The crossing's position between the two frames, for a finer measure.
+            double position = static_cast<double>(frame - 1) + (-before) / (now - before);
+            if (first < 0.0)
+                first = position;
+            else
+                ++crossings;
+            last = position;
+        }
+    }
+    if (crossings == 0)
+        return 0.0;
+    return crossings * sampleRate / (last - first);
+}
+
+double rmsLevel(const std::vector<int16_t>& samples, int channels, int channel, std::size_t skipFrames)
+{
+    std::size_t frames = samples.size() / static_cast<std::size_t>(channels);
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::size_t frame = skipFrames; frame + skipFrames < frames; ++frame) {
+        double value = samples[frame * channels + channel] / 32768.0;
+        sum += value * value;
+        ++count;
+    }
+    return count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
+}
+
+uint32_t littleEndianAt(const std::string& bytes, std::size_t offset)
+{
+    uint32_t value = 0;
+    for (int index = 3; index >= 0; --index)
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(offset + static_cast<std::size_t>(index)));
+    return value;
+}
+
+}

@@ -1,0 +1,47 @@
+// Writes 44100 Hz, 16-bit stereo PCM as Windows Media Audio (wmav2) in an ASF file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+
+namespace sorvak {
+
+class WmaWriter {
+public:
+    // Creates (or replaces) the file and writes its header; bitRate in bits per second. Null,
+    // and no file left behind, when the encoder or the file cannot be set up.
+    static std::unique_ptr<WmaWriter> create(const char* path, int bitRate);
+    // A writer dropped before finish() closes its file unfinished; the caller removes it.
+    ~WmaWriter();
+    WmaWriter(const WmaWriter&) = delete;
+    WmaWriter& operator=(const WmaWriter&) = delete;
+
+    // Appends interleaved 16-bit stereo samples (whole frames; a trailing partial frame is
+    // dropped). The encoder's frames are time-stamped by the count of samples before them.
+    bool write(const uint8_t* pcm, std::size_t bytes);
+    // Encodes what is left (the last frame padded with silence), writes the file's trailer and
+    // closes it. False when anything could not be written.
+    bool finish();
+
+private:
+    WmaWriter() = default;
+    bool open(const char* path, int bitRate);
+    bool encodePendingFrame(int frames);
+    bool drainPackets();
+
+    AVFormatContext* m_container = nullptr;
+    AVCodecContext* m_codec = nullptr;
+    AVFrame* m_frame = nullptr;
+    AVPacket* m_packet = nullptr;
+    int m_pendingFrames = 0;      // samples per channel waiting in m_frame
+    int64_t m_framesEncoded = 0;  // samples per channel handed to the encoder
+    bool m_fileOpen = false;
+};
+
+}

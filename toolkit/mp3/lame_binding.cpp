@@ -1,0 +1,94 @@
+#include "mp3/lame_binding.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+namespace sorvak {
+
+namespace {
+
+// Plain, constant-initialised state: the binding is made from the library's load hook, which
+// may run before the dynamic initialisers of other files.
+void* g_library = nullptr;
+LameFunctions g_functions;
+char g_error[512] = "";
+
+// Resolves one entry point into its typed slot; a missing one is recorded by name.
+template <typename Function>
+bool resolve(void* library, const char* name, Function& slot, const char* libraryName)
+{
+    void* address = dlsym(library, name);
+    if (!address) {
+        std::snprintf(g_error, sizeof g_error, "%s: entry point %s is missing", libraryName, name);
+        return false;
+    }
+    slot = reinterpret_cast<Function>(address);
+    return true;
+}
+
+bool resolveAll(void* library, const char* libraryName, LameFunctions& functions)
+{
+    return resolve(library, "lame_init", functions.init, libraryName)
+        && resolve(library, "lame_set_num_channels", functions.setNumChannels, libraryName)
+        && resolve(library, "lame_set_in_samplerate", functions.setInSampleRate, libraryName)
+        && resolve(library, "lame_set_out_samplerate", functions.setOutSampleRate, libraryName)
+        && resolve(library, "lame_set_brate", functions.setBitRate, libraryName)
+        && resolve(library, "lame_set_mode", functions.setMode, libraryName)
+        && resolve(library, "lame_set_VBR", functions.setVbr, libraryName)
+        && resolve(library, "lame_set_original", functions.setOriginal, libraryName)
+        && resolve(library, "lame_set_disable_reservoir", functions.setDisableReservoir, libraryName)
+        && resolve(library, "lame_set_bWriteVbrTag", functions.setWriteInfoTag, libraryName)
+        && resolve(library, "lame_init_params", functions.initParams, libraryName)
+        && resolve(library, "lame_get_framesize", functions.getFrameSize, libraryName)
+        && resolve(library, "lame_encode_buffer_interleaved", functions.encodeInterleaved, libraryName)
+        && resolve(library, "lame_encode_flush", functions.encodeFlush, libraryName)
+        && resolve(library, "lame_get_lametag_frame", functions.getInfoTagFrame, libraryName)
+        && resolve(library, "lame_close", functions.close, libraryName);
+}
+
+}
+
+bool bindLameLibrary(const char* libraryName)
+{
+    releaseLameLibrary();
+    if (!libraryName) {
+        std::snprintf(g_error, sizeof g_error, "no encoder library named");
+        return false;
+    }
+    void* library = dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* reason = dlerror();
+        std::snprintf(g_error, sizeof g_error, "%s: cannot be loaded (%s)", libraryName, reason ? reason : "unknown reason");
+        return false;
+    }
+    LameFunctions functions;
+    if (!resolveAll(library, libraryName, functions)) {
+        dlclose(library);
+        return false;
+    }
+    g_library = library;
+    g_functions = functions;
+    g_error[0] = 0;
+    return true;
+}
+
+void releaseLameLibrary()
+{
+    if (g_library)
+        dlclose(g_library);
+    g_library = nullptr;
+    g_functions = LameFunctions {};
+}
+
+const LameFunctions* lameFunctions()
+{
+    return g_library ? &g_functions : nullptr;
+}
+
+const char* lameBindingError()
+{
+    return g_error;
+}
+
+}
