@@ -2,6 +2,7 @@
 // probe, header finalisation and the header template.
 
 #include "support/temporary_folder.h"
+#include "toolkit/audiofiles/open_descriptors.h"
 #include "toolkit/audiofiles/wav_builder.h"
 
 #include "audiofiles/riff_reader.h"
@@ -27,14 +28,6 @@ using sorvak::RiffReader;
 namespace {
 
 using Category = RiffError::Category;
-
-int openDescriptorCount()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
 
 class RiffReaderTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The WAV slot reader through the toolkit's exports: OpenWAV, ReadWAV, SeekWAV, CloseWAV.
 
 #include "support/temporary_folder.h"
+#include "toolkit/audiofiles/open_descriptors.h"
 #include "toolkit/audiofiles/wav_builder.h"
 
 #include "sorvak.h"
@@ -31,14 +32,6 @@ std::string readAll(int slot, int blockSize)
         all.append(block.data(), static_cast<size_t>(got));
     }
     return all;
-}
-
-int openDescriptorCount()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
 }
 
 class WavReader : public ::testing::Test {
