@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace wavelark::audio {
@@ -79,6 +80,9 @@ public:
     // Queues a buffer of length bytes for playing; playing starts with the first buffer. False
     // when the buffer is unusable (as for WaveIn::addBuffer) or the wave-out is closed.
     virtual bool write(WaveBuffer* buffer) = 0;
+    // Queues several buffers at once, in order: none of them comes back before all are queued.
+    // False, with nothing queued, when any of them is unusable.
+    virtual bool write(std::span<WaveBuffer> buffers) = 0;
     // Tells the layer that the caller writes nothing more until reset: running out of audio
     // from now on is the end of the stream, not an underrun.
     virtual void drain() = 0;

@@ -36,14 +36,19 @@ public:
         return m_device != nullptr;
     }
 
-    bool write(WaveBuffer* buffer) override
+    bool write(WaveBuffer* buffer) override { return buffer && write(std::span<WaveBuffer>(buffer, 1)); }
+
+    bool write(std::span<WaveBuffer> buffers) override
     {
-        if (!usableBuffer(buffer))
-            return false;
+        for (WaveBuffer& buffer : buffers) {
+            if (!usableBuffer(&buffer))
+                return false;
+        }
         std::lock_guard lock(m_queueMutex);
         if (m_closed)
             return false;
-        m_queue.push_back(QueuedBuffer{buffer, 0, 0});
+        for (WaveBuffer& buffer : buffers)
+            m_queue.push_back(QueuedBuffer{&buffer, 0, 0});
         m_worker.wake();
         return true;
     }

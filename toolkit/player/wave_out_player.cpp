@@ -161,9 +161,9 @@ void* openPlayer(int sampleRate, int bufferSize, int bufferCount, int deviceId, 
         std::fprintf(stderr, "CreateWaveOut: %s\n", error.c_str());
         return nullptr;
     }
-    // The blocks are still zero, so the first pass over the ring plays silence.
-    for (int index = 0; index < bufferCount; ++index)
-        player->waveOut->write(&player->headers[index]);
+    // The blocks are still zero, so the first pass over the ring plays silence. They are
+    // queued together, so none comes back to be refilled before the last is queued.
+    player->waveOut->write(std::span(player->headers.data(), static_cast<size_t>(bufferCount)));
     openedPlayer = player.release();
     return openedPlayer;
 }
