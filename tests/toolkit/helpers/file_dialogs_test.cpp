@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,26 +37,33 @@ int rememberFile(const char* path)
     return 0;
 }
 
-// Runs action on the file dialog once it is open; a dialog still open after ten seconds is
-// cancelled so that a failing test cannot hang.
+// Runs action on the file dialog once it is open.
 void whenDialogOpens(std::function<void(QFileDialog*)> action)
 {
     auto* timer = new QTimer;
-    auto* waited = new QElapsedTimer;
+    auto waited = std::make_shared<QElapsedTimer>();
     waited->start();
     QObject::connect(timer, &QTimer::timeout, [timer, waited, action] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            timer->stop();
-            action(dialog);
-        } else if (waited->elapsed() < 10000) {
+        const bool open = dialog && dialog->isVisible();
+        if (!open && waited->elapsed() < 10000)
             return;
-        }
         timer->stop();
         timer->deleteLater();
-        delete waited;
-        if (dialog && dialog->isVisible() && waited->elapsed() >= 10000)
-            dialog->reject();
+        if (open) {
+            // Should the action leave the dialog open (or a warning over it), close it so that
+            // the test fails instead of hanging. The timer ends with the dialog.
+            QTimer::singleShot(5000, dialog, [dialog] {
+                ADD_FAILURE() << "the file dialog stayed open";
+                while (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                    modal->reject();
+                    if (modal == dialog)
+                        break;
+                }
+            });
+            action(dialog);
+        } else
+            ADD_FAILURE() << "no file dialog opened";
     });
     timer->start(10);
 }
