@@ -188,7 +188,10 @@ typedef struct PolyphaseConverter PolyphaseConverter;
 // Returns a converter, or null when the rates are equal or invalid. Release with FreeResampler.
 SORVAK_API PolyphaseConverter* InitResampler(int inputRate, int outputRate, int channels, int type);
 SORVAK_API void FreeResampler(PolyphaseConverter* converter);
+// Converts a block of whole frames; `output` holds samples * L / M plus one frame. Returns the
+// samples written, or -1 for a bad argument or a block whose output would not fit an int.
 SORVAK_API int Resample(const int16_t* input, int samples, int16_t* output, PolyphaseConverter* converter);
+// L rows of `count` (rounded up to even) Q15 taps, zeroed, released with free; null when refused.
 SORVAK_API int16_t* MakeFilter(int phases, int decimation, int type, int* count);
 SORVAK_API void Interpolate(const int32_t* source, int sourceLength, int32_t* destination,
                             int destinationLength, int32_t gain);
