@@ -43,6 +43,8 @@ public:
     virtual ~DeviceStream() = default;
     virtual bool start(std::string& error) = 0;
     virtual void stop() = 0;
+    // Like stop, but first lets the audio already taken from the ring reach the speaker.
+    virtual void finish() { stop(); }
     // The layer's worker has moved bytes through the ring; a device paced by the other side
     // of the ring may go on. Called from the worker thread.
     virtual void ringMoved() noexcept {}

@@ -4,7 +4,9 @@
 
 #include <portaudio.h>
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace wavelark::audio {
 
@@ -158,6 +160,16 @@ public:
     {
         if (Pa_IsStreamStopped(m_stream) == 0)
             Pa_StopStream(m_stream);
+    }
+
+    void finish() override
+    {
+        // Stopping drops what the sound system still holds (through ALSA's pulse plugin at
+        // least), so wait until it has played out.
+        const PaStreamInfo* info = Pa_GetStreamInfo(m_stream);
+        if (info && Pa_IsStreamActive(m_stream) == 1)
+            std::this_thread::sleep_for(std::chrono::duration<double>(info->outputLatency + 0.02));
+        stop();
     }
 
 private:

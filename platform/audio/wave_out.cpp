@@ -70,6 +70,16 @@ public:
             m_worker.stop();
             return;
         }
+        // A drained stream that has played all its buffers ends with its last sound heard.
+        if (m_draining.load(std::memory_order_acquire) && m_ring.readable() == 0) {
+            bool allPlayed = false;
+            {
+                std::lock_guard lock(m_queueMutex);
+                allPlayed = m_queue.empty();
+            }
+            if (allPlayed)
+                m_device->finish();
+        }
         stopAndReturnAll();
         {
             std::lock_guard lock(m_queueMutex);
