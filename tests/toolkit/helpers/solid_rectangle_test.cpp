@@ -99,6 +99,8 @@ TEST_P(DrawSolidRectangleMix, CombinesColourAndPictureBitByBit)
             const bool inside = x >= 2 && x < 10 && y >= 1 && y < 8;
             const QRgb wanted = inside ? GetParam().expected(before.pixel(x, y), colour) : before.pixel(x, y);
             ASSERT_EQ(picture.pixel(x, y) & 0xFFFFFF, wanted & 0xFFFFFF) << "at " << x << "," << y;
+            // An opaque picture stays opaque.
+            ASSERT_EQ(qAlpha(picture.pixel(x, y)), 255) << "at " << x << "," << y;
         }
     }
 }
