@@ -70,9 +70,10 @@ std::vector<int16_t> samplesOf(const std::string& bytes)
     return samples;
 }
 
-std::vector<int16_t> decodeWithFfmpeg(const std::string& path)
+std::vector<int16_t> decodeWithFfmpeg(const std::string& path, int channels)
 {
-    CommandResult result = runCommand("ffmpeg -v error -i " + shellQuoted(path) + " -f s16le -ar 44100 -ac 2 -");
+    CommandResult result = runCommand("ffmpeg -v error -i " + shellQuoted(path) + " -f s16le -ar 44100 -ac "
+                                      + std::to_string(channels) + " -");
     return result.succeeded ? samplesOf(result.output) : std::vector<int16_t> {};
 }
 

@@ -29,8 +29,9 @@ std::string shellQuoted(const std::string& path);
 // "channels", "bit_rate") or, for section "format", on the file ("format_name", "duration").
 std::string probeEntry(const std::string& path, const std::string& section, const std::string& entry);
 
-// The file decoded by ffmpeg to 44100 Hz, 16-bit stereo (empty when ffmpeg fails).
-std::vector<int16_t> decodeWithFfmpeg(const std::string& path);
+// The file decoded by ffmpeg to 44100 Hz, 16-bit, in the given channels (empty when ffmpeg
+// fails).
+std::vector<int16_t> decodeWithFfmpeg(const std::string& path, int channels = 2);
 
 // The 16-bit samples of a canonical WAV file's data (the bytes after the 44-byte header).
 std::vector<int16_t> wavSamples(const std::string& fileBytes);
