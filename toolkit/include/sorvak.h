@@ -113,6 +113,9 @@ SORVAK_API uint32_t WaitTime(uint32_t milliseconds, SorvakPollFunction poll);
 // ---------------------------------------------------------------------------------------------
 // MP3 encoding (libmp3lame, loaded when the toolkit loads).
 
+// Encodes a 16-bit stereo WAV file (44-byte header skipped) as constant-bit-rate MP3. Returns 0
+// on success, and also 0, touching no file, when libmp3lame is not available; otherwise 1 (source
+// unreadable), 2 (encoder failed) or 3 (destination unwritable), leaving no destination behind.
 SORVAK_API int WAV2MP3(const char* source, const char* destination, int bitRate, int sampleRate,
                        SorvakProgressFunction progress);
 
@@ -128,8 +131,13 @@ SORVAK_API void SeekWMA(int slot, int64_t time);
 SORVAK_API void CloseWMA(int slot);
 SORVAK_API WAVEFORMATEX* GetFormatWMA(int slot);
 SORVAK_API char* GetWMADuration(const char* path);
+// Title, Author, WM/AlbumTitle, WM/Year, WM/Genre, WM/TrackNumber, Duration, or any tag name.
+// The text is overwritten by the next call; null when the file or the attribute is missing.
 SORVAK_API char* GetWMAInfo(const char* path, const char* attribute);
+// 0 on success; -1 when the source cannot be read or the WMA file written (none is left behind).
 SORVAK_API int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProgressFunction progress);
+// 0 on success; -1 on failure. The destination is a finalised WAV file whenever it could be
+// created, empty when the source cannot be read.
 SORVAK_API int WMA2WAV(const char* source, const char* destination, SorvakProgressFunction progress);
 
 // ---------------------------------------------------------------------------------------------
