@@ -1,0 +1,213 @@
+// Plays and records at once through the real backend (PortAudio into a private PulseAudio null
+// sink and back from its monitor), as the recorder does, while two busy processes keep both
+// cores loaded. For each latency setting (buffer size x 8 buffers) it reports the spacing of the
+// wave-out's and the wave-in's callbacks against the buffer period, and the xruns.
+//
+// Each setting runs WAVELARK_AUDIO_BENCH_SECONDS seconds (default 60).
+
+#include "private_pulse_server.h"
+#include "wave_device.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kBufferCount = 8;
+// The first second after opening fills the sound system's buffers in a burst; it is not jitter.
+constexpr auto kSettle = std::chrono::seconds(1);
+
+double benchSeconds()
+{
+    const char* text = std::getenv("WAVELARK_AUDIO_BENCH_SECONDS");
+    double seconds = text ? std::atof(text) : 60.0;
+    return seconds > 0 ? seconds : 60.0;
+}
+
+// Callback times of one side, taken on its worker thread.
+class CallbackClock {
+public:
+    explicit CallbackClock(size_t expected) { m_times.reserve(expected); }
+
+    void tick()
+    {
+        std::lock_guard lock(m_mutex);
+        m_times.push_back(Clock::now());
+    }
+
+    struct Jitter {
+        double maximumMilliseconds = 0.0;
+        double deviationMilliseconds = 0.0;
+        size_t callbacks = 0;
+    };
+
+    // How far the spacing of callbacks after the settling time strays from the period.
+    Jitter jitter(Clock::time_point from, double periodMilliseconds)
+    {
+        std::lock_guard lock(m_mutex);
+        Jitter result;
+        double sumOfSquares = 0.0;
+        size_t intervals = 0;
+        for (size_t index = 1; index < m_times.size(); ++index) {
+            if (m_times[index - 1] < from)
+                continue;
+            double spacing = std::chrono::duration<double, std::milli>(m_times[index] - m_times[index - 1]).count();
+            double error = spacing - periodMilliseconds;
+            result.maximumMilliseconds = std::max(result.maximumMilliseconds, std::abs(error));
+            sumOfSquares += error * error;
+            ++intervals;
+        }
+        result.deviationMilliseconds = intervals ? std::sqrt(sumOfSquares / intervals) : 0.0;
+        result.callbacks = m_times.size();
+        return result;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Clock::time_point> m_times;
+};
+
+void latencySetting(benchmark::State& state)
+{
+    const auto bufferBytes = static_cast<uint32_t>(state.range(0));
+    const double periodMilliseconds = 1000.0 * bufferBytes / (44100.0 * wavelark::audio::kBytesPerFrame);
+    const double seconds = benchSeconds();
+    const auto expectedCallbacks = static_cast<size_t>(seconds * 1000.0 / periodMilliseconds) + 64;
+
+    for (auto _ : state) {
+        std::vector<std::vector<uint8_t>> blocks(2 * kBufferCount, std::vector<uint8_t>(bufferBytes));
+        std::vector<wavelark::audio::WaveBuffer> headers(2 * kBufferCount);
+        for (size_t index = 0; index < headers.size(); ++index)
+            headers[index] = {blocks[index].data(), bufferBytes, 0, nullptr};
+        CallbackClock outputClock(expectedCallbacks);
+        CallbackClock inputClock(expectedCallbacks);
+        std::atomic<bool> running{true};
+        std::unique_ptr<wavelark::audio::WaveOut> waveOut;
+        std::unique_ptr<wavelark::audio::WaveIn> waveIn;
+        std::string error;
+        waveIn = wavelark::audio::openWaveIn(-1, 44100, [&](wavelark::audio::WaveBuffer& buffer) {
+            inputClock.tick();
+            if (running)
+                waveIn->addBuffer(&buffer);
+        }, &error);
+        waveOut = wavelark::audio::openWaveOut(-1, 44100, [&](wavelark::audio::WaveBuffer& buffer) {
+            outputClock.tick();
+            if (running)
+                waveOut->write(&buffer);
+        }, &error);
+        if (!waveIn || !waveOut) {
+            state.SkipWithError(("cannot open the devices: " + error).c_str());
+            return;
+        }
+        for (int index = 0; index < kBufferCount; ++index)
+            waveIn->addBuffer(&headers[index]);
+        waveIn->start();
+        waveOut->write(std::span(headers.data() + kBufferCount, kBufferCount));
+        Clock::time_point started = Clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        wavelark::audio::XrunCounts outputCounts = waveOut->xrunCounts();
+        wavelark::audio::XrunCounts inputCounts = waveIn->xrunCounts();
+        running = false;
+        waveOut->drain();
+        waveOut->close();
+        waveIn->close();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+
+        CallbackClock::Jitter outputJitter = outputClock.jitter(started + kSettle, periodMilliseconds);
+        CallbackClock::Jitter inputJitter = inputClock.jitter(started + kSettle, periodMilliseconds);
+        state.counters["period_ms"] = periodMilliseconds;
+        state.counters["out_jitter_max_ms"] = outputJitter.maximumMilliseconds;
+        state.counters["out_jitter_rms_ms"] = outputJitter.deviationMilliseconds;
+        state.counters["in_jitter_max_ms"] = inputJitter.maximumMilliseconds;
+        state.counters["in_jitter_rms_ms"] = inputJitter.deviationMilliseconds;
+        state.counters["out_callbacks"] = static_cast<double>(outputJitter.callbacks);
+        state.counters["underruns"] = static_cast<double>(outputCounts.underruns);
+        state.counters["overruns"] = static_cast<double>(inputCounts.overruns);
+    }
+}
+
+BENCHMARK(latencySetting)
+    ->ArgName("buffer_bytes")
+    ->Arg(2048)->Arg(4096)->Arg(6144)->Arg(8192)->Arg(16384)->Arg(32768)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// Two processes that keep a core each busy for as long as they live.
+class CoreLoad {
+public:
+    CoreLoad()
+    {
+        for (pid_t& pid : m_pids) {
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+            char program[] = "sha256sum";
+            char input[] = "/dev/zero";
+            char* argv[] = {program, input, nullptr};
+            if (posix_spawnp(&pid, program, &actions, nullptr, argv, environ) != 0)
+                pid = -1;
+            posix_spawn_file_actions_destroy(&actions);
+        }
+    }
+    ~CoreLoad()
+    {
+        for (pid_t pid : m_pids) {
+            if (pid > 0) {
+                kill(pid, SIGTERM);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+    CoreLoad(const CoreLoad&) = delete;
+    CoreLoad& operator=(const CoreLoad&) = delete;
+
+private:
+    std::array<pid_t, 2> m_pids{-1, -1};
+};
+
+}
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    std::string root = (std::filesystem::temp_directory_path() / "wavelark-bench-XXXXXX").string();
+    if (!mkdtemp(root.data())) {
+        perror("mkdtemp");
+        return 2;
+    }
+    int result = 0;
+    {
+        wavelark::testing::PrivatePulseServer server;
+        std::string error;
+        if (!server.start(root, error)) {
+            std::fprintf(stderr, "audio_devices_bench: %s\n", error.c_str());
+            result = 1;
+        } else {
+            setenv("WAVELARK_AUDIO", "portaudio", 1);
+            CoreLoad load;
+            benchmark::RunSpecifiedBenchmarks();
+        }
+    }
+    benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+    return result;
+}
