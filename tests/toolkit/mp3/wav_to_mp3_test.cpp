@@ -77,21 +77,11 @@ std::string infoTagName(const std::string& file)
     return file.size() >= 40 ? file.substr(36, 4) : std::string();
 }
 
-std::vector<int> g_progressValues;
-int g_cancelAtCall = 0;
-
-int recordProgress(int percent)
-{
-    g_progressValues.push_back(percent);
-    return g_cancelAtCall != 0 && static_cast<int>(g_progressValues.size()) >= g_cancelAtCall ? 1 : 0;
-}
-
 class Wav2Mp3 : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        g_progressValues.clear();
-        g_cancelAtCall = 0;
+        ProgressRecorder::reset();
         source = folder.file("take.wav");
         destination = folder.file("take.mp3");
     }
@@ -169,30 +159,30 @@ TEST_F(Wav2Mp3, ProgressRisesChunkByChunkToOneHundred)
 {
     // One second: 44100 frames are 39 chunks of 1152 frames, the last one short.
     writeFile(source, sineWav(44100, 2, 1.0, 1000.0, 0.5));
-    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, recordProgress), 0);
-    ASSERT_EQ(g_progressValues.size(), 39u);
+    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
+    ASSERT_EQ(ProgressRecorder::values.size(), 39u);
     // The estimate, (176444 / 2) / 2304 = 38 chunks, counts the header: 100 / (38 / 1) = 2.63.
-    EXPECT_EQ(g_progressValues.front(), 2);
-    EXPECT_EQ(g_progressValues[18], 50);  // 100 / (38 / 19)
-    for (std::size_t index = 1; index < g_progressValues.size(); ++index)
-        EXPECT_GE(g_progressValues[index], g_progressValues[index - 1]);
+    EXPECT_EQ(ProgressRecorder::values.front(), 2);
+    EXPECT_EQ(ProgressRecorder::values[18], 50);  // 100 / (38 / 19)
+    for (std::size_t index = 1; index < ProgressRecorder::values.size(); ++index)
+        EXPECT_GE(ProgressRecorder::values[index], ProgressRecorder::values[index - 1]);
     // The 39th chunk would be 102 %: held to 100.
-    EXPECT_EQ(g_progressValues.back(), 100);
+    EXPECT_EQ(ProgressRecorder::values.back(), 100);
 }
 
 TEST_F(Wav2Mp3, SourceShorterThanOneChunkReportsZeroRatherThanDividingByZero)
 {
     writeFile(source, sineWav(44100, 2, 0.01, 1000.0, 0.5));
-    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, recordProgress), 0);
-    EXPECT_EQ(g_progressValues, std::vector<int>({0}));
+    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values, std::vector<int>({0}));
 }
 
 TEST_F(Wav2Mp3, HeaderOnlySourceGivesATaggedFileWithoutAudioAndNoProgress)
 {
     writeFile(source, sineWav(44100, 2, 0.0, 1000.0, 0.5));
     ASSERT_EQ(readFile(source).size(), 44u);
-    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, recordProgress), 0);
-    EXPECT_TRUE(g_progressValues.empty());
+    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
+    EXPECT_TRUE(ProgressRecorder::values.empty());
     std::string file = readFile(destination);
     EXPECT_EQ(infoTagName(file), "Info");
     // The tag frame and the one frame the flush gives, which holds only the encoder's delay.
@@ -205,9 +195,9 @@ TEST_F(Wav2Mp3, HeaderOnlySourceGivesATaggedFileWithoutAudioAndNoProgress)
 TEST_F(Wav2Mp3, CancelAtTheFirstCallStillFinishesAValidTaggedFile)
 {
     writeFile(source, sineWav(44100, 2, 2.0, 1000.0, 0.5));
-    g_cancelAtCall = 1;
-    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, recordProgress), 0);
-    EXPECT_EQ(g_progressValues.size(), 1u);
+    ProgressRecorder::cancelAtCall = 1;
+    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values.size(), 1u);
     std::string file = readFile(destination);
     EXPECT_EQ(infoTagName(file), "Info");
     std::vector<FrameHeader> headers = frameHeaders(file);
@@ -220,9 +210,9 @@ TEST_F(Wav2Mp3, CancelAtTheFirstCallStillFinishesAValidTaggedFile)
 TEST_F(Wav2Mp3, CancelLaterKeepsTheAudioEncodedBeforeIt)
 {
     writeFile(source, sineWav(44100, 2, 2.0, 1000.0, 0.5));
-    g_cancelAtCall = 20;
-    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, recordProgress), 0);
-    EXPECT_EQ(g_progressValues.size(), 20u);
+    ProgressRecorder::cancelAtCall = 20;
+    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values.size(), 20u);
     std::vector<int16_t> decoded = decodeWithFfmpeg(destination);
     // 19 chunks were written; the flush adds what the encoder still held (about one more).
     double frames = static_cast<double>(decoded.size() / 2);
@@ -244,9 +234,9 @@ TEST_F(Wav2Mp3, ExistingDestinationIsReplaced)
 
 TEST_F(Wav2Mp3, MissingSourceFailsAndLeavesNoFile)
 {
-    EXPECT_NE(WAV2MP3(folder.file("missing.wav").c_str(), destination.c_str(), 128, 44100, recordProgress), 0);
+    EXPECT_NE(WAV2MP3(folder.file("missing.wav").c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
     EXPECT_FALSE(std::filesystem::exists(destination));
-    EXPECT_TRUE(g_progressValues.empty());
+    EXPECT_TRUE(ProgressRecorder::values.empty());
 }
 
 TEST_F(Wav2Mp3, MissingSourceLeavesAnExistingDestinationAlone)

@@ -128,4 +128,19 @@ uint32_t littleEndianAt(const std::string& bytes, std::size_t offset)
     return value;
 }
 
+std::vector<int> ProgressRecorder::values;
+int ProgressRecorder::cancelAtCall = 0;
+
+void ProgressRecorder::reset(int cancelAt)
+{
+    values.clear();
+    cancelAtCall = cancelAt;
+}
+
+int ProgressRecorder::record(int percent)
+{
+    values.push_back(percent);
+    return cancelAtCall != 0 && static_cast<int>(values.size()) >= cancelAtCall ? 1 : 0;
+}
+
 }

@@ -45,6 +45,15 @@ double toneFrequency(const std::vector<int16_t>& samples, int channels, int chan
 // Root mean square of one channel (as a fraction of full scale), skipping frames at both ends.
 double rmsLevel(const std::vector<int16_t>& samples, int channels, int channel, std::size_t skipFrames = 2048);
 
+// A converter's progress function for the tests: records every value it is given and cancels
+// (returns 1) from the call numbered cancelAtCall on (never when 0).
+struct ProgressRecorder {
+    static std::vector<int> values;
+    static int cancelAtCall;
+    static void reset(int cancelAt = 0);
+    static int record(int percent);
+};
+
 // Little-endian 32-bit value at an offset of a byte string.
 uint32_t littleEndianAt(const std::string& bytes, std::size_t offset);
 

@@ -29,4 +29,14 @@ ReadBack readToEnd(int slot)
     return read;
 }
 
+int32_t readBlockLength(int slot, double speed)
+{
+    void* buffer = nullptr;
+    int32_t length = 0;
+    if (ReadWMA(slot, &buffer, &length, nullptr, speed, 0) < 0)
+        return -1;
+    std::free(buffer);
+    return length;
+}
+
 }

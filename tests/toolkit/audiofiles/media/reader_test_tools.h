@@ -17,6 +17,9 @@ struct ReadBack {
 // Reads the open slot to its end (ReadWMA returning -1) with speed 1.0.
 ReadBack readToEnd(int slot);
 
+// Reads and releases one block; its length in bytes, or -1 at the end.
+int32_t readBlockLength(int slot, double speed = 1.0);
+
 // Whether a value sequence never falls.
 template <typename Value>
 bool neverFalls(const std::vector<Value>& values)

@@ -100,10 +100,7 @@ TEST_F(WavStream, SeekGoesToTheWholeSecondAfterTheBytesAlreadyHeld)
     CloseWMA(kSlot);
 
     ASSERT_EQ(OpenWMA(kSlot, path.c_str(), 0, nullptr), 1);
-    void* block = nullptr;
-    int32_t length = 0;
-    ASSERT_GE(ReadWMA(kSlot, &block, &length, nullptr, 1.0, 0), 0);
-    std::free(block);
+    ASSERT_EQ(readBlockLength(kSlot), 1024);
     SeekWMA(kSlot, 17000000);
     ReadBack rest = readToEnd(kSlot);
     // The rest of the first 64 KiB (frames 255 to 16383) comes first, then frame 44100 on.
@@ -118,10 +115,7 @@ TEST_F(WavStream, SeekGoesToTheWholeSecondAfterTheBytesAlreadyHeld)
 TEST_F(WavStream, SeekAtOrBeyondTheEndDoesNotMove)
 {
     ASSERT_EQ(OpenWMA(kSlot, path.c_str(), 0, nullptr), 1);
-    void* block = nullptr;
-    int32_t length = 0;
-    ASSERT_GE(ReadWMA(kSlot, &block, &length, nullptr, 1.0, 0), 0);
-    std::free(block);
+    ASSERT_EQ(readBlockLength(kSlot), 1024);
     SeekWMA(kSlot, 30000000);
     SeekWMA(kSlot, 90000000);
     ReadBack rest = readToEnd(kSlot);
@@ -134,30 +128,16 @@ TEST_F(WavStream, SpeedFactorTwoHalvesTheFramesAndIsKeptAcrossOpens)
     constexpr int kSpeedSlot = 7;
     ASSERT_EQ(OpenWMA(kSpeedSlot, path.c_str(), 0, nullptr), 1);
     std::size_t bytes = 0;
-    for (;;) {
-        void* block = nullptr;
-        int32_t length = 0;
-        if (ReadWMA(kSpeedSlot, &block, &length, nullptr, 2.0, 0) < 0)
-            break;
+    for (int32_t length = 0; (length = readBlockLength(kSpeedSlot, 2.0)) >= 0;)
         bytes += static_cast<std::size_t>(length);
-        std::free(block);
-    }
     // 516 blocks of 256 frames, the first one gliding from the previous speed (1.0) to 2.0.
     EXPECT_NEAR(static_cast<double>(bytes / 4), 516 * 128.0, 128.0);
 
     // The slot remembers 2.0: in the first block after opening it again the output frames per
     // input frame glide from 1/2 to 1, giving 256 x 0.75 frames; the next one, at 1.0, 256.
     ASSERT_EQ(OpenWMA(kSpeedSlot, path.c_str(), 0, nullptr), 1);
-    std::vector<int32_t> lengths;
-    for (int count = 0; count < 2; ++count) {
-        void* block = nullptr;
-        int32_t length = 0;
-        ASSERT_GE(ReadWMA(kSpeedSlot, &block, &length, nullptr, 1.0, 0), 0);
-        std::free(block);
-        lengths.push_back(length);
-    }
-    EXPECT_NEAR(lengths[0] / 4.0, 192.0, 2.0);
-    EXPECT_EQ(lengths[1], 1024);
+    EXPECT_NEAR(readBlockLength(kSpeedSlot) / 4.0, 192.0, 2.0);
+    EXPECT_EQ(readBlockLength(kSpeedSlot), 1024);
     CloseWMA(kSpeedSlot);
 }
 

@@ -16,21 +16,11 @@ using namespace wavelark::testing;
 
 namespace {
 
-std::vector<int> g_progressValues;
-int g_cancelAtCall = 0;
-
-int recordProgress(int percent)
-{
-    g_progressValues.push_back(percent);
-    return g_cancelAtCall != 0 && static_cast<int>(g_progressValues.size()) >= g_cancelAtCall ? 1 : 0;
-}
-
 class Wav2Wma : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        g_progressValues.clear();
-        g_cancelAtCall = 0;
+        ProgressRecorder::reset();
         source = folder.file("take.wav");
         destination = folder.file("take.wma");
     }
@@ -86,8 +76,8 @@ TEST_F(Wav2Wma, ProgressCountsWriterSamplesFromZero)
     // (44 + 3 x 32768) / 32768 = 3 samples.
     writeFile(source, simpleWav(sineSamples(44100, 2, 3 * 8192 / 44100.0, 1000.0, 0.5)));
     ASSERT_EQ(readFile(source).size(), 44u + 3 * 32768);
-    ASSERT_EQ(WAV2WMA(source.c_str(), destination.c_str(), 128, recordProgress), 0);
-    EXPECT_EQ(g_progressValues, std::vector<int>({0, 33, 66, 100}));
+    ASSERT_EQ(WAV2WMA(source.c_str(), destination.c_str(), 128, ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values, std::vector<int>({0, 33, 66, 100}));
     std::vector<int16_t> decoded = decodeWithFfmpeg(destination);
     EXPECT_NEAR(static_cast<double>(decoded.size() / 2), 3 * 8192.0, 4096.0);
 }
@@ -95,16 +85,16 @@ TEST_F(Wav2Wma, ProgressCountsWriterSamplesFromZero)
 TEST_F(Wav2Wma, SourceShorterThanOneSampleReportsZero)
 {
     writeFile(source, sineWav(44100, 2, 0.1, 1000.0, 0.5));
-    ASSERT_EQ(WAV2WMA(source.c_str(), destination.c_str(), 128, recordProgress), 0);
-    EXPECT_EQ(g_progressValues, std::vector<int>({0}));
+    ASSERT_EQ(WAV2WMA(source.c_str(), destination.c_str(), 128, ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values, std::vector<int>({0}));
 }
 
 TEST_F(Wav2Wma, CancelKeepsAValidFileOfTheSamplesWrittenSoFar)
 {
     writeFile(source, sineWav(44100, 2, 3.0, 1000.0, 0.5));
-    g_cancelAtCall = 3;
-    ASSERT_EQ(WAV2WMA(source.c_str(), destination.c_str(), 128, recordProgress), 0);
-    EXPECT_EQ(g_progressValues.size(), 3u);
+    ProgressRecorder::cancelAtCall = 3;
+    ASSERT_EQ(WAV2WMA(source.c_str(), destination.c_str(), 128, ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values.size(), 3u);
     EXPECT_EQ(probeEntry(destination, "stream", "codec_name"), "wmav2");
     // Two samples of 8192 frames were written before the cancel.
     std::vector<int16_t> decoded = decodeWithFfmpeg(destination);
@@ -124,9 +114,9 @@ TEST_F(Wav2Wma, ExistingDestinationIsReplaced)
 
 TEST_F(Wav2Wma, MissingSourceFailsAndLeavesNoFile)
 {
-    EXPECT_NE(WAV2WMA(folder.file("missing.wav").c_str(), destination.c_str(), 128, recordProgress), 0);
+    EXPECT_NE(WAV2WMA(folder.file("missing.wav").c_str(), destination.c_str(), 128, ProgressRecorder::record), 0);
     EXPECT_FALSE(std::filesystem::exists(destination));
-    EXPECT_TRUE(g_progressValues.empty());
+    EXPECT_TRUE(ProgressRecorder::values.empty());
 }
 
 TEST_F(Wav2Wma, UnwritableDestinationFailsAndLeavesNoFile)

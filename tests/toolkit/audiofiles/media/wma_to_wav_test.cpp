@@ -16,15 +16,6 @@ using namespace wavelark::testing;
 
 namespace {
 
-std::vector<int> g_progressValues;
-int g_cancelAtCall = 0;
-
-int recordProgress(int percent)
-{
-    g_progressValues.push_back(percent);
-    return g_cancelAtCall != 0 && static_cast<int>(g_progressValues.size()) >= g_cancelAtCall ? 1 : 0;
-}
-
 // The template every output starts with: PCM, 2 channels, 44100 Hz, 176400 bytes a second,
 // block alignment 4, 16 bits.
 void expectFinalisedDeliveryFormatWav(const std::string& file)
@@ -46,8 +37,7 @@ class Wma2Wav : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        g_progressValues.clear();
-        g_cancelAtCall = 0;
+        ProgressRecorder::reset();
         destination = folder.file("raw take.wav");
     }
 
@@ -102,10 +92,10 @@ TEST_F(Wma2Wav, ReadsOurOwnWmaBack)
 TEST_F(Wma2Wav, ProgressStartsAtMinusOneAndRisesToTheEnd)
 {
     std::string source = makeWithFfmpeg("tone.wma", "-c:a wmav2");
-    ASSERT_EQ(WMA2WAV(source.c_str(), destination.c_str(), recordProgress), 0);
-    ASSERT_GE(g_progressValues.size(), 3u);
-    EXPECT_EQ(g_progressValues.front(), -1);
-    std::vector<int> rest(g_progressValues.begin() + 1, g_progressValues.end());
+    ASSERT_EQ(WMA2WAV(source.c_str(), destination.c_str(), ProgressRecorder::record), 0);
+    ASSERT_GE(ProgressRecorder::values.size(), 3u);
+    EXPECT_EQ(ProgressRecorder::values.front(), -1);
+    std::vector<int> rest(ProgressRecorder::values.begin() + 1, ProgressRecorder::values.end());
     for (std::size_t index = 1; index < rest.size(); ++index)
         EXPECT_GE(rest[index], rest[index - 1]);
     EXPECT_GE(rest.front(), 0);
@@ -116,9 +106,9 @@ TEST_F(Wma2Wav, ProgressStartsAtMinusOneAndRisesToTheEnd)
 TEST_F(Wma2Wav, CancelKeepsAFinalisedFileOfTheBlocksSoFar)
 {
     std::string source = makeWithFfmpeg("tone.wma", "-c:a wmav2");
-    g_cancelAtCall = 4;  // -1, then three blocks
-    ASSERT_EQ(WMA2WAV(source.c_str(), destination.c_str(), recordProgress), 0);
-    EXPECT_EQ(g_progressValues.size(), 4u);
+    ProgressRecorder::cancelAtCall = 4;  // -1, then three blocks
+    ASSERT_EQ(WMA2WAV(source.c_str(), destination.c_str(), ProgressRecorder::record), 0);
+    EXPECT_EQ(ProgressRecorder::values.size(), 4u);
     std::string file = readFile(destination);
     expectFinalisedDeliveryFormatWav(file);
     // Three decoded frames of 2048 samples at 48000 Hz, converted to 44100 Hz.
@@ -130,9 +120,9 @@ TEST_F(Wma2Wav, UnreadableSourceFailsButLeavesAnEmptyFinalisedWav)
     for (const std::string& source : {folder.file("missing.wma"), folder.file("text.mp3")}) {
         writeFile(folder.file("text.mp3"), "this is not audio");
         writeFile(destination, "an earlier take");
-        g_progressValues.clear();
-        EXPECT_NE(WMA2WAV(source.c_str(), destination.c_str(), recordProgress), 0) << source;
-        EXPECT_EQ(g_progressValues, std::vector<int>({-1}));
+        ProgressRecorder::reset();
+        EXPECT_NE(WMA2WAV(source.c_str(), destination.c_str(), ProgressRecorder::record), 0) << source;
+        EXPECT_EQ(ProgressRecorder::values, std::vector<int>({-1}));
         std::string file = readFile(destination);
         EXPECT_EQ(file.size(), 44u);
         expectFinalisedDeliveryFormatWav(file);
