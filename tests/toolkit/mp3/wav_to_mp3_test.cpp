@@ -26,12 +26,13 @@ struct FrameHeader {
     int sampleRate = 0;
     int channelMode = 0;    // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
     bool original = false;
+    int mainDataBegin = 0;  // how far back into earlier frames the audio data starts
     std::size_t length = 0; // bytes
 };
 
 bool parseFrameHeader(const std::string& file, std::size_t offset, FrameHeader& header)
 {
-    if (offset + 4 > file.size())
+    if (offset + 6 > file.size())
         return false;
     auto byte = [&](std::size_t index) { return static_cast<unsigned char>(file[offset + index]); };
     if (byte(0) != 0xFF || (byte(1) & 0xE0) != 0xE0)
@@ -45,6 +46,8 @@ bool parseFrameHeader(const std::string& file, std::size_t offset, FrameHeader& 
     bool padding = (byte(2) >> 1) & 1;
     header.channelMode = byte(3) >> 6;
     header.original = (byte(3) >> 2) & 1;
+    // The side information follows the header (no CRC); its first 9 bits.
+    header.mainDataBegin = (byte(4) << 1) | (byte(5) >> 7);
     if (header.bitRate == 0 || header.sampleRate == 0)
         return false;
     header.length = static_cast<std::size_t>(144 * header.bitRate * 1000 / header.sampleRate) + (padding ? 1 : 0);
@@ -117,6 +120,7 @@ TEST_P(Wav2Mp3BitRate, WritesConstantBitRateMpeg1Layer3StereoWithAnInfoTag)
         EXPECT_EQ(header.sampleRate, 44100);
         EXPECT_EQ(header.channelMode, 0) << "stereo, not joint stereo";
         EXPECT_TRUE(header.original);
+        EXPECT_EQ(header.mainDataBegin, 0) << "no bit reservoir";
     }
 
     EXPECT_EQ(probeEntry(destination, "stream", "codec_name"), "mp3");
