@@ -141,13 +141,15 @@ char* GetOpenFilenames(void* owner, int multiple, const char* title, const char*
 
     const QString folder = commonFolder(chosen);
     const QString folderPrefix = folder.endsWith(u'/') ? folder : folder + u'/';
-    appendToOpenResult(used, folder.toUtf8());
+    if (!appendToOpenResult(used, folder.toUtf8()))
+        return nullptr;
     // The result area holds the names that fit; every chosen file still reaches the per-file
     // function and the list box.
-    bool fits = true;
+    bool namesFit = true;
     for (const QString& path : chosen) {
         const QString name = path.mid(folderPrefix.size());
-        fits = fits && appendToOpenResult(used, name.toUtf8());
+        if (namesFit)
+            namesFit = appendToOpenResult(used, name.toUtf8());
         takeChosenFile(ownerWidget, listBoxId, perFile, folderPrefix + name);
     }
     return g_openResult;

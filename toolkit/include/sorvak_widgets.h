@@ -51,7 +51,8 @@ inline QWidget* findControl(QWidget* dialog, int id)
     return nullptr;
 }
 
-// The image list BitmapButtonXP creates. It belongs to the caller, who deletes it; the button
+// The image list BitmapButtonXP creates from the bitmap resource ":/BITMAP/<id>" (the resource
+// type as the prefix, the identifier as the name; LoadResourceJpeg reads ":/BINARY/<id>"). It belongs to the caller, who deletes it; the button
 // keeps its own icon made from these images, so deleting the list leaves the button as it is.
 struct ImageList {
     QSize imageSize;

@@ -119,17 +119,40 @@ protected:
 TEST_F(FileDialogsTest, SingleSelectionGivesTheFullPath)
 {
     QString title;
+    QString startFolder;
+    QStringList filters;
     whenDialogOpens([&](QFileDialog* dialog) {
         title = dialog->windowTitle();
+        startFolder = dialog->directory().absolutePath();
+        filters = dialog->nameFilters();
         chooseTyped(dialog, QStringLiteral("b.wav"));
     });
     const char* result = open(0, kFileList, rememberFile);
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(std::string(result), folder() + "/b.wav");
     EXPECT_EQ(title, "Import Audio File");
+    EXPECT_EQ(startFolder.toStdString(), folder());
+    EXPECT_EQ(filters, QStringList({"All Media Files (*.wav *.mp3 *.wma)", "All Files (*)"}));
     // A single selection calls no per-file function and fills no list.
     EXPECT_TRUE(g_perFile.empty());
     EXPECT_EQ(m_list->count(), 0);
+}
+
+TEST_F(FileDialogsTest, StartsAtTheLastImportedFile)
+{
+    QString startFolder;
+    QString typed;
+    whenDialogOpens([&](QFileDialog* dialog) {
+        startFolder = dialog->directory().absolutePath();
+        typed = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const std::string last = folder() + "/c.mp3";
+    const char* result = GetOpenFilenames(&m_owner, 0, "Import Audio File", last.c_str(), nullptr, 0, nullptr);
+    EXPECT_EQ(startFolder.toStdString(), folder());
+    EXPECT_EQ(typed, "c.mp3");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(std::string(result), last);
 }
 
 TEST_F(FileDialogsTest, CancellingGivesNull)
