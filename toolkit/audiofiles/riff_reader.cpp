@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace sorvak {
 
@@ -50,7 +49,9 @@ RiffError RiffReader::open(const char* path)
     close();
     if (!path || !*path)
         return errorAt(RiffError::Category::CannotOpen, 0);
-    int file = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe given as the path is refused instead of waiting for a
+    // writer; reads of a regular file are not affected.
+    int file = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file < 0)
         return errorAt(RiffError::Category::CannotOpen, 0);
     struct stat status {};

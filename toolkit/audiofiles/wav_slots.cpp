@@ -20,13 +20,13 @@ struct WavSlot {
     WavFormat format {};
 };
 
-WavSlot slots[kSlotCount];
+WavSlot wavSlots[kSlotCount];
 
 WavSlot* slotAt(int slot)
 {
     if (slot < 0 || slot >= kSlotCount)
         return nullptr;
-    return &slots[slot];
+    return &wavSlots[slot];
 }
 
 void closeSlot(WavSlot& slot)

@@ -6,6 +6,8 @@
 
 #include "sorvak.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -109,10 +111,14 @@ TEST_P(MalformedWav, IsRefusedOrReadWithinItsBounds)
 INSTANTIATE_TEST_SUITE_P(Files, MalformedWav, ::testing::ValuesIn(malformedFiles()),
                          [](const ::testing::TestParamInfo<MalformedFile>& info) { return std::string(info.param.name); });
 
-TEST(MalformedWavPath, FolderMissingAndEmptyPathsAreRefused)
+TEST(MalformedWavPath, FolderPipeMissingAndEmptyPathsAreRefused)
 {
     TemporaryFolder folder;
     EXPECT_EQ(OpenWAV(folder.path().c_str(), kSlot), nullptr);
+    // A named pipe without a writer would block a reader that waited for one.
+    std::string pipe = folder.file("pipe.wav");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(OpenWAV(pipe.c_str(), kSlot), nullptr);
     EXPECT_EQ(OpenWAV(folder.file("missing.wav").c_str(), kSlot), nullptr);
     EXPECT_EQ(OpenWAV("", kSlot), nullptr);
     EXPECT_EQ(OpenWAV(nullptr, kSlot), nullptr);
