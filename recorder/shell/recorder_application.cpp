@@ -32,8 +32,9 @@ QByteArray withoutTrailingSlash(QString folder)
 
 }
 
-RecorderApplication::RecorderApplication()
-    : m_state(std::make_unique<ShellState>())
+RecorderApplication::RecorderApplication(const char* toolkitLibrary)
+    : m_toolkitLibrary(toolkitLibrary)
+    , m_state(std::make_unique<ShellState>())
 {
 }
 
@@ -58,25 +59,27 @@ void RecorderApplication::readOrCreateSettings()
     }
     // The file is not trusted: out-of-range values would index past the program's tables.
     clampSettings(settings, musicFolder);
-    // The archive folder is recreated when it went missing; when it cannot be, the music folder
+    // The archive folder is recreated when it went missing, one level as the toolkit makes it, so
+    // that a damaged file never plants a tree of folders; when it cannot be, the music folder
     // takes its place.
-    g_toolkit.MakeFolder(withoutTrailingSlash(QString::fromUtf8(settings.archiveFolder)).constData());
-    if (!QFileInfo(QString::fromUtf8(settings.archiveFolder)).isDir())
+    const QString archiveFolder = QString::fromUtf8(settings.archiveFolder);
+    g_toolkit.MakeFolder(withoutTrailingSlash(archiveFolder).constData());
+    if (!QFileInfo(archiveFolder).isDir())
         setSettingsText(settings.archiveFolder, musicFolder);
     state.settingsLoaded = true;
 }
 
 bool RecorderApplication::startUp()
 {
-    const ToolkitBindResult binding = bindToolkit();
+    const ToolkitBindResult binding = bindToolkit(m_toolkitLibrary);
     if (!binding.loaded) {
         showToolkitFailure(QStringLiteral("The audio toolkit %1 could not be loaded:\n%2")
-                               .arg(QLatin1String(kToolkitLibraryName), binding.loadError));
+                               .arg(QString::fromLocal8Bit(m_toolkitLibrary), binding.loadError));
         return false;
     }
     if (!binding.ok()) {
         showToolkitFailure(QStringLiteral("The audio toolkit %1 lacks these functions:\n%2")
-                               .arg(QLatin1String(kToolkitLibraryName), binding.missingEntries.join(QStringLiteral(", "))));
+                               .arg(QString::fromLocal8Bit(m_toolkitLibrary), binding.missingEntries.join(QStringLiteral(", "))));
         return false;
     }
     m_bound = true;

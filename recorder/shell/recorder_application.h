@@ -3,6 +3,7 @@
 
 #include "shell/shell_state.h"
 #include "shell/skin.h"
+#include "shell/toolkit_binding.h"
 
 #include <QElapsedTimer>
 
@@ -14,7 +15,8 @@ class MainWindow;
 
 class RecorderApplication {
 public:
-    RecorderApplication();
+    // toolkitLibrary: the toolkit's file name, found by the system's normal library search.
+    explicit RecorderApplication(const char* toolkitLibrary = kToolkitLibraryName);
     ~RecorderApplication();
     RecorderApplication(const RecorderApplication&) = delete;
     RecorderApplication& operator=(const RecorderApplication&) = delete;
@@ -46,6 +48,7 @@ public:
 private:
     void readOrCreateSettings();
 
+    const char* m_toolkitLibrary;
     std::unique_ptr<ShellState> m_state;
     Skin m_skin;
     std::unique_ptr<MainWindow> m_window;

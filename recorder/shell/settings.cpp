@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +36,13 @@ bool endTextInside(char* field, std::size_t fieldSize)
         return false;
     field[fieldSize - 1] = 0;
     return true;
+}
+
+bool validUtf8(const char* text, std::size_t length)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder.decode(QByteArrayView(text, static_cast<qsizetype>(length)));
+    return !decoder.hasError();
 }
 
 uint32_t nearestBufferSize(uint32_t size)
@@ -98,7 +106,9 @@ bool clampSettings(Settings& settings, const QString& fallbackArchiveFolder)
     changed |= endTextInside(settings.lastImportFile, sizeof settings.lastImportFile);
 
     const std::size_t folderLength = std::strlen(settings.archiveFolder);
-    if (folderLength == 0) {
+    // Only an absolute folder in valid UTF-8 is usable: a relative one would land wherever the
+    // program runs, and undecodable bytes would name a different folder than the one stored.
+    if (folderLength == 0 || settings.archiveFolder[0] != '/' || !validUtf8(settings.archiveFolder, folderLength)) {
         setSettingsText(settings.archiveFolder, fallbackArchiveFolder);
         changed = true;
     } else if (settings.archiveFolder[folderLength - 1] != '/') {

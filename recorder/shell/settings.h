@@ -84,7 +84,7 @@ void setSettingsText(char (&field)[Size], const QString& text)
 // Brings every field into the range the program can use: the buffer size to the nearest of the
 // six sizes, the buffer count to 2..16, devices to -1..2, sliders to 0..100, selection edges to
 // 0..555, list indexes to 0..2, on/off fields to 0 or 1, texts ended inside their arrays. An
-// empty archive folder becomes fallbackArchiveFolder; a trailing '/' is added where missing.
+// empty, relative or undecodable archive folder becomes fallbackArchiveFolder; a trailing '/' is added where missing.
 // Returns true when something had to change.
 bool clampSettings(Settings& settings, const QString& fallbackArchiveFolder);
 
