@@ -78,7 +78,8 @@ public:
     virtual ~WaveOut() = default;
 
     // Queues a buffer of length bytes for playing; playing starts with the first buffer. False
-    // when the buffer is unusable (as for WaveIn::addBuffer) or the wave-out is closed.
+    // when the buffer is unusable (as for WaveIn::addBuffer), the wave-out is closed or its
+    // device failed to start again after a reset.
     virtual bool write(WaveBuffer* buffer) = 0;
     // Queues several buffers at once, in order: none of them comes back before all are queued.
     // False, with nothing queued, when any of them is unusable.

@@ -45,7 +45,7 @@ public:
                 return false;
         }
         std::lock_guard lock(m_queueMutex);
-        if (m_closed)
+        if (m_closed || m_deviceFailed)
             return false;
         for (WaveBuffer& buffer : buffers)
             m_queue.push_back(QueuedBuffer{&buffer, 0, 0});
@@ -61,7 +61,11 @@ public:
             return;
         stopAndReturnAll();
         std::string error;
-        m_device->start(error);
+        if (!m_device->start(error)) {
+            // Nothing written now could ever come back, so writing is refused from here on.
+            std::lock_guard lock(m_queueMutex);
+            m_deviceFailed = true;
+        }
     }
 
     void close() override
@@ -189,6 +193,7 @@ private:
     std::mutex m_queueMutex;
     std::deque<QueuedBuffer> m_queue; // guarded by m_queueMutex
     bool m_closed = false;            // written under m_queueMutex by the control thread
+    bool m_deviceFailed = false;      // likewise: the device did not start again after a reset
     std::atomic<bool> m_draining{false};
     bool m_playing = false; // audio thread only, while it runs: audio has been played
     bool m_starved = false; // audio thread only, while it runs: the last period ran dry
