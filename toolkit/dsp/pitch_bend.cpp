@@ -1,9 +1,14 @@
 #include "dsp/pitch_bend.h"
 
 #include "dsp/audio_block.h"
+#include "dsp/pitch_bend_vector.h"
+
+#include <cmath>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace sorvak::dsp {
 
@@ -51,6 +56,18 @@ public:
         return true;
     }
 
+    // Makes room for `frames` frames in all, growing by half again at least; false beyond the
+    // largest 32-bit block or when memory runs out.
+    bool reserveThrough(size_t frames)
+    {
+        if (frames <= m_capacity)
+            return true;
+        if (frames > kMaximumOutputFrames)
+            return false;
+        size_t grown = grownCapacity(m_capacity);
+        return reserve(frames > grown ? frames : grown);
+    }
+
     int16_t* frames() { return m_frames; }
     size_t capacity() const { return m_capacity; }
 
@@ -68,6 +85,61 @@ private:
     size_t m_capacity = 0;
 };
 
+// Adds the step to the position and the decrement to the step, once per input frame, keeping
+// each position. Apart from the rest so that both sums stay in registers: this chain of
+// additions sets the pace of the whole loop.
+__attribute__((noinline)) void sumPositions(double* positions, size_t count, double& position, double& step,
+                                            double decrement)
+{
+    double next = position;
+    double current = step;
+    for (size_t index = 0; index < count; ++index) {
+        next += current;
+        current -= decrement;
+        positions[index] = next;
+    }
+    position = next;
+    step = current;
+}
+
+// The number of output frames emitted once the `count` frames at positions[1..count] are done:
+// the plain loop emits while the output number is below the current position and never goes
+// back, so it reaches the ceiling of the highest position, or stays where it was. Positions that
+// are not numbers emit nothing. SIZE_MAX when that is beyond any 32-bit block.
+size_t reachedAfter(const double* positions, size_t count, size_t emitted)
+{
+    double highest = static_cast<double>(emitted);
+    for (size_t index = 1; index <= count; ++index)
+        if (positions[index] > highest)
+            highest = positions[index];
+    if (highest > static_cast<double>(kMaximumOutputFrames))
+        return SIZE_MAX;
+    return static_cast<size_t>(std::ceil(highest));
+}
+
+// The emission loop as plainly defined, over a run whose positions are summed already:
+// positions[0] is the position of the frame before the run, positions[k + 1] that of frame k.
+void emitRunPlain(const double* positions, const uint8_t* frames, size_t count, double& previousLeft,
+                  double& previousRight, size_t& emitted, int16_t* destination)
+{
+    for (size_t index = 0; index < count; ++index) {
+        int16_t sample[2];
+        std::memcpy(sample, frames + 4 * index, sizeof sample);
+        double left = sample[0];
+        double right = sample[1];
+        double previousPosition = positions[index];
+        double nextPosition = positions[index + 1];
+        while (static_cast<double>(emitted) < nextPosition) {
+            double t = (static_cast<double>(emitted) - previousPosition) / (nextPosition - previousPosition);
+            destination[2 * emitted] = truncateToSample(previousLeft + t * (left - previousLeft));
+            destination[2 * emitted + 1] = truncateToSample(previousRight + t * (right - previousRight));
+            ++emitted;
+        }
+        previousLeft = left;
+        previousRight = right;
+    }
+}
+
 }
 
 bool pitchBendStereo(const void* frames, size_t frameCount, double startRatio, double endRatio,
@@ -82,7 +154,7 @@ bool pitchBendStereo(const void* frames, size_t frameCount, double startRatio, d
     double step = 1.0 / startClamped;
     double decrement = (1.0 / startClamped - 1.0 / endClamped) / static_cast<double>(frameCount);
 
-    // Room for frameCount / smaller ratio frames and one more; grown if rounding asks for more.
+    // Room for frameCount / smaller ratio frames and a little more; grown when a run needs more.
     double smaller = startClamped < endClamped ? startClamped : endClamped;
     double estimate = static_cast<double>(frameCount) / smaller + 2.0;
     OutputFrames out;
@@ -91,33 +163,51 @@ bool pitchBendStereo(const void* frames, size_t frameCount, double startRatio, d
     if (!out.reserve(initial > 256 ? initial : 256))
         return false;
 
+    const auto* bytes = static_cast<const uint8_t*>(frames);
+    bool vectorised = vectorisedBendAvailable();
+    std::unique_ptr<VectorRunPlan> plan(vectorised ? new (std::nothrow) VectorRunPlan : nullptr);
     double previousPosition = state.previousPosition;
     double nextPosition = state.nextPosition;
     double previousLeft = state.previousLeft;
     double previousRight = state.previousRight;
     size_t emitted = 0;
-    int16_t* destination = out.frames();
-    for (size_t index = 0; index < frameCount; ++index) {
-        int16_t sample[2];
-        std::memcpy(sample, static_cast<const uint8_t*>(frames) + 4 * index, sizeof sample);
-        double left = sample[0];
-        double right = sample[1];
-        nextPosition += step;
-        step -= decrement;
-        while (static_cast<double>(emitted) < nextPosition) {
-            if (emitted == out.capacity()) {
-                if (emitted == kMaximumOutputFrames || !out.reserve(grownCapacity(emitted)))
-                    return false;
-                destination = out.frames();
-            }
-            double t = (static_cast<double>(emitted) - previousPosition) / (nextPosition - previousPosition);
-            destination[2 * emitted] = truncateToSample(previousLeft + t * (left - previousLeft));
-            destination[2 * emitted + 1] = truncateToSample(previousRight + t * (right - previousRight));
-            ++emitted;
-        }
+    double positions[kBendRunFrames + 1];
+    for (size_t runStart = 0; runStart < frameCount; runStart += kBendRunFrames) {
+        size_t count = frameCount - runStart < kBendRunFrames ? frameCount - runStart : kBendRunFrames;
+        // The position sums form one dependency chain; summing them apart from the emission lets
+        // the emission run without waiting on it.
+        positions[0] = previousPosition;
+        sumPositions(positions + 1, count, nextPosition, step, decrement);
         previousPosition = nextPosition;
-        previousLeft = left;
-        previousRight = right;
+
+        const uint8_t* runFrames = bytes + 4 * runStart;
+        size_t first = 0;
+        if (runStart == 0) {
+            // The first frame of the block interpolates from the state's frame, not from memory.
+            if (!out.reserveThrough(reachedAfter(positions, 1, emitted)))
+                return false;
+            emitRunPlain(positions, runFrames, 1, previousLeft, previousRight, emitted, out.frames());
+            first = 1;
+        }
+        if (count == first)
+            continue;
+        const double* runPositions = positions + first;
+        runFrames += 4 * first;
+        size_t runCount = count - first;
+        if (plan && planRunVectorised(runPositions, runCount, emitted, *plan)) {
+            if (!out.reserveThrough(emitted + plan->outputCount))
+                return false;
+            emitRunVectorised(*plan, runPositions, runFrames, emitted, reinterpret_cast<uint32_t*>(out.frames()));
+            emitted += plan->outputCount;
+            int16_t last[2];
+            std::memcpy(last, runFrames + 4 * (runCount - 1), sizeof last);
+            previousLeft = last[0];
+            previousRight = last[1];
+        } else {
+            if (!out.reserveThrough(reachedAfter(runPositions, runCount, emitted)))
+                return false;
+            emitRunPlain(runPositions, runFrames, runCount, previousLeft, previousRight, emitted, out.frames());
+        }
     }
 
     // Positions are kept relative to the first output frame of the next call.

@@ -205,6 +205,8 @@ uint32_t frameBytes(const SampleFormat& format)
 void convertFrames(const uint8_t* source, uint8_t* destination, size_t frames, const SampleFormat& from,
                    const SampleFormat& to, SorvakFrameFunction perFrame)
 {
+    if (frames == 0)
+        return;
     Layout fromLayout = layoutOf(from);
     Layout toLayout = layoutOf(to);
     size_t sourceBytes = frameBytes(from);

@@ -122,7 +122,9 @@ TEST_P(BufferResamplerFormats, StreamsExactlyAsTheDefinitionBlockAfterBlock)
     std::mt19937 random(11);
     for (unsigned block = 0; block < 12; ++block) {
         // Sizes that are not a whole number of frames are included: their tails are not read.
-        std::vector<uint8_t> input = randomBytes(1 + random() % 20000, block);
+        // Slow speeds multiply the output frames; keep each block's output in the tens of thousands.
+        size_t longest = c.startSpeed < 0.1 ? 2000 : 20000;
+        std::vector<uint8_t> input = randomBytes(1 + random() % longest, block);
         size_t frameBytes = static_cast<size_t>(c.sourceBits / 8 * c.sourceChannels);
         std::vector<uint8_t> whole(input.begin(), input.begin() + static_cast<long>(input.size() / frameBytes * frameBytes));
         std::vector<uint8_t> expected = wavelark::testing::referenceResample(

@@ -8,14 +8,16 @@ namespace wavelark::testing {
 std::vector<int16_t> samplesOf(const std::vector<uint8_t>& bytes)
 {
     std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    if (!samples.empty())
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 
 std::vector<uint8_t> bytesOf(const std::vector<int16_t>& samples)
 {
     std::vector<uint8_t> bytes(samples.size() * 2);
-    std::memcpy(bytes.data(), samples.data(), bytes.size());
+    if (!bytes.empty())
+        std::memcpy(bytes.data(), samples.data(), bytes.size());
     return bytes;
 }
 
