@@ -40,6 +40,7 @@ int WMA2WAV(const char* source, const char* destination, SorvakProgressFunction 
 {
     if (!destination)
         return kFailed;
+    // The opening -1 tells the caller a conversion starts; only the later calls can cancel it.
     if (progress)
         progress(-1);
     int64_t duration = 0;
