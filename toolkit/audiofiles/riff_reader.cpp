@@ -44,6 +44,14 @@ void RiffReader::close()
     m_fileSize = 0;
 }
 
+int RiffReader::releaseDescriptor()
+{
+    int file = m_file;
+    m_file = -1;
+    m_fileSize = 0;
+    return file;
+}
+
 RiffError RiffReader::open(const char* path)
 {
     close();
@@ -58,6 +66,12 @@ RiffError RiffReader::open(const char* path)
     if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(file);
         return errorAt(RiffError::Category::CannotOpen, 0);
+    }
+    // Blocking again from here on, for whoever is handed the descriptor.
+    int flags = fcntl(file, F_GETFL);
+    if (flags < 0 || fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(file);
+        return errorAt(RiffError::Category::Io, 0);
     }
     m_file = file;
     m_fileSize = static_cast<uint64_t>(status.st_size);

@@ -64,6 +64,9 @@ public:
     RiffError open(const char* path);
     void close();
     uint64_t fileSize() const { return m_fileSize; }
+    // Hands the open file's descriptor to the caller, who then owns it (and must close it); the
+    // reader is closed. -1 when no file is open.
+    int releaseDescriptor();
 
     // Checks that the file is one "RIFF" chunk whose form type is formType. The form's children
     // are the chunks after the four-byte form type, up to the end of the file: its declared size

@@ -12,9 +12,8 @@ constexpr size_t kPcmFormatSize = 16;  // WAVEFORMATEX without its trailing extr
 
 }
 
-RiffError readWavFormat(const char* path, WavFormat& format)
+RiffError readWavFormat(const char* path, RiffReader& reader, WavFormat& format)
 {
-    RiffReader reader;
     if (RiffError error = reader.open(path))
         return error;
     RiffChunk form;

@@ -16,7 +16,8 @@ namespace sorvak {
 // size that follow in an 18-byte format are not used, so a 16-byte body is complete.
 // A "data" chunk whose body would start beyond 4 GiB cannot be described and is refused.
 //
-// format is left untouched on failure. Opens and closes its own file; thread-safe.
-RiffError readWavFormat(const char* path, WavFormat& format);
+// format is left untouched on failure. Opens the file in reader (closing what it held before)
+// and leaves it open there, so that the caller may go on reading the same file.
+RiffError readWavFormat(const char* path, RiffReader& reader, WavFormat& format);
 
 }

@@ -5,6 +5,8 @@
 #include "audiofiles/wav_format.h"
 #include "sorvak.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -48,11 +50,17 @@ SORVAK_API WavFormat* OpenWAV(const char* path, int slot)
     entry->format = WavFormat {};
     entry->position = 0;
     WavFormat format {};
-    if (sorvak::readWavFormat(path, format))
+    sorvak::RiffReader reader;
+    if (sorvak::readWavFormat(path, reader, format))
         return nullptr;
-    std::FILE* stream = std::fopen(path, "rbe");
-    if (!stream)
+    // The sample stream reads the very file whose chunks were walked, not whatever the path
+    // names by now.
+    int descriptor = reader.releaseDescriptor();
+    std::FILE* stream = fdopen(descriptor, "rb");
+    if (!stream) {
+        close(descriptor);
         return nullptr;
+    }
     if (fseeko(stream, static_cast<off_t>(format.dataOffset), SEEK_SET) != 0) {
         std::fclose(stream);
         return nullptr;

@@ -211,3 +211,13 @@ TEST_F(WavReader, FormatOf16And18BytesReadsAlikeAndShorterIsRefused)
     EXPECT_EQ(format->sampleRate, 0u);
     EXPECT_EQ(format->dataLength, 0u);
 }
+
+TEST_F(WavReader, StreamReadsTheOpenedFileEvenWhenThePathIsReplaced)
+{
+    std::string samples = patternBytes(64);
+    std::string path = write("replaced.wav", simpleWav(samples));
+    ASSERT_NE(OpenWAV(path.c_str(), kSlot), nullptr);
+    std::string other = write("other.wav", simpleWav(std::string(64, 'o')));
+    std::filesystem::rename(other, path);
+    EXPECT_EQ(readAll(kSlot, 16), samples);
+}
