@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <numbers>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -238,9 +239,15 @@ std::vector<int16_t> tone(double frequency, double levelDb, double seconds, int 
     return samples;
 }
 
+struct SineQuality {
+    double snrDb;
+    double levelDb;
+};
+
 // Signal-to-noise ratio of the engine's 1 kHz output against the ideal sine at each output
-// frame's exact input time (0.5 / L - count + k * M / L), so timing and level errors count too.
-double polyphaseSineSnrDb(int outputRate, int type)
+// frame's exact input time (0.5 / L - count + k * M / L), so timing and level errors count too;
+// and the level of the output relative to the input.
+SineQuality polyphaseSineQuality(int outputRate, int type)
 {
     constexpr double kLevelDb = -1.0;
     std::vector<int16_t> input = tone(1000.0, kLevelDb, 2.0, 1);
@@ -254,14 +261,16 @@ double polyphaseSineSnrDb(int outputRate, int type)
     double amplitude = 32767.0 * std::pow(10.0, kLevelDb / 20.0);
     double signalEnergy = 0.0;
     double noiseEnergy = 0.0;
+    double correlation = 0.0;
     // Skip the run-in from silence and the last tenth.
     for (size_t k = output.size() / 10; k < output.size() * 9 / 10; ++k) {
         double time = 0.5 / phases - count + static_cast<double>(k) * decimation / phases;
         double ideal = amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 * time / kInputRate);
         signalEnergy += ideal * ideal;
         noiseEnergy += (output[k] - ideal) * (output[k] - ideal);
+        correlation += output[k] * ideal;
     }
-    return 10.0 * std::log10(signalEnergy / noiseEnergy);
+    return {10.0 * std::log10(signalEnergy / noiseEnergy), 20.0 * std::log10(correlation / signalEnergy)};
 }
 
 const char* peerName(Peer peer)
@@ -281,24 +290,25 @@ const char* peerName(Peer peer)
 
 void printQuality()
 {
-    std::printf("Polyphase engine, 1 kHz sine at -1 dBFS, SNR against the ideal sine:\n");
+    std::printf("Polyphase engine, 1 kHz sine at -1 dBFS, SNR against the ideal sine (level error included):\n");
     for (int outputRate : {48000, 22050})
-        for (int type = 0; type < 4; ++type)
-            std::printf("  44100 -> %d type %d: %.1f dB\n", outputRate, type, polyphaseSineSnrDb(outputRate, type));
+        for (int type = 0; type < 4; ++type) {
+            SineQuality quality = polyphaseSineQuality(outputRate, type);
+            std::printf("  44100 -> %d type %d: SNR %.1f dB, level %+.4f dB\n", outputRate, type, quality.snrDb,
+                        quality.levelDb);
+        }
     std::vector<int16_t> low = tone(1000.0, -1.0, 3.0, kChannels);
     std::vector<int16_t> high = tone(15000.0, -1.0, 3.0, kChannels);
     std::printf("THD+N of a 1 kHz tone at -1 dBFS, 44100 -> 48000 (engine target: below -80 dB):\n");
-    for (Peer peer : {Peer::Polyphase, Peer::SoxrLow, Peer::SoxrDefault, Peer::Speex}) {
-        auto stream = makeStream(peer, 48000, kChannels);
-        std::vector<int16_t> output = convertAll(*stream, low.data(), low.size() / kChannels, 48000, kChannels);
-        std::printf("  %-20s %.1f dB\n", peerName(peer),
-                    thdPlusNoiseDb(output.data(), output.size() / kChannels, kChannels, 48000, 1000.0));
-    }
-    for (int type = 0; type < 3; ++type) {
-        PolyphaseStream stream(48000, kChannels, type);
+    auto printThdPlusNoise = [&](const char* name, StreamConverter& stream) {
         std::vector<int16_t> output = convertAll(stream, low.data(), low.size() / kChannels, 48000, kChannels);
-        std::printf("  polyphase type %d     %.1f dB\n", type,
-                    thdPlusNoiseDb(output.data(), output.size() / kChannels, kChannels, 48000, 1000.0));
+        std::printf("  %-20s %.1f dB\n", name, thdPlusNoiseDb(output.data(), output.size() / kChannels, kChannels, 48000, 1000.0));
+    };
+    for (Peer peer : {Peer::Polyphase, Peer::SoxrLow, Peer::SoxrDefault, Peer::Speex})
+        printThdPlusNoise(peerName(peer), *makeStream(peer, 48000, kChannels));
+    for (int type = 0; type < 3; ++type) {
+        std::string name = "polyphase type " + std::to_string(type);
+        printThdPlusNoise(name.c_str(), *makeStream(Peer::Polyphase, 48000, kChannels, type));
     }
     std::printf("44100 -> 22050: a 15 kHz tone at -1 dBFS comes back as its 7050 Hz alias at:\n");
     for (Peer peer : {Peer::Polyphase, Peer::SoxrLow, Peer::SoxrDefault, Peer::Speex}) {

@@ -16,6 +16,25 @@ namespace {
 
 constexpr int64_t kRounding = 0x4000; // half of the Q15 unit
 
+// The converter's window rows: per phase, the 2 * count coefficients facing the window.
+class WindowRows {
+public:
+    explicit WindowRows(const PolyphaseConverter& converter)
+        : m_rows(converter.windowRows)
+        , m_rowStride(converter.windowRowStride)
+        , m_taps(2 * converter.count)
+    {
+    }
+
+    const int16_t* row(int phase) const { return m_rows + static_cast<ptrdiff_t>(phase) * m_rowStride; }
+    int taps() const { return m_taps; }
+
+private:
+    const int16_t* m_rows;
+    int m_rowStride;
+    int m_taps;
+};
+
 int16_t saturatedSample(int64_t value)
 {
     if (value > INT16_MAX)
@@ -72,12 +91,12 @@ int convertFrames(PolyphaseConverter& converter, const int16_t* data, ptrdiff_t 
             for (int channel = 0; channel < Channels; ++channel)
                 *next++ = saturatedSample((sums[channel] + kRounding) >> 15);
         }
+        // Whether the phase wraps follows the ratio, not a pattern a branch predictor learns:
+        // select instead of branching.
         phase += phaseAdvance;
-        position += frameAdvance;
-        if (phase >= phases) {
-            phase -= phases;
-            position += Channels;
-        }
+        const bool wraps = phase >= phases;
+        phase -= wraps ? phases : 0;
+        position += frameAdvance + (wraps ? Channels : 0);
     }
     converter.phase = phase;
     converter.phaseFraction = fraction;

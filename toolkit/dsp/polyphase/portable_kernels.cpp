@@ -10,26 +10,22 @@ template <int Channels>
 class PortableDot {
 public:
     explicit PortableDot(const PolyphaseConverter& converter)
-        : m_rows(converter.windowRows)
-        , m_rowStride(converter.windowRowStride)
-        , m_taps(2 * converter.count)
+        : m_rows(converter)
     {
     }
 
     void operator()(int phase, const int16_t* window, int64_t* sums) const
     {
-        const int16_t* row = m_rows + static_cast<ptrdiff_t>(phase) * m_rowStride;
+        const int16_t* row = m_rows.row(phase);
         for (int channel = 0; channel < Channels; ++channel)
             sums[channel] = 0;
-        for (int k = 0; k < m_taps; ++k)
+        for (int k = 0; k < m_rows.taps(); ++k)
             for (int channel = 0; channel < Channels; ++channel)
                 sums[channel] += int64_t{window[k * Channels + channel]} * row[k];
     }
 
 private:
-    const int16_t* m_rows;
-    int m_rowStride;
-    int m_taps;
+    WindowRows m_rows;
 };
 
 }

@@ -29,40 +29,37 @@ __m128i foldedLanes(__m256i lanes)
 class MonoDot {
 public:
     explicit MonoDot(const PolyphaseConverter& converter)
-        : m_rows(converter.windowRows)
-        , m_rowStride(converter.windowRowStride)
-        , m_taps(2 * converter.count)
+        : m_rows(converter)
     {
     }
 
     void operator()(int phase, const int16_t* window, int64_t* sums) const
     {
-        const int16_t* row = m_rows + static_cast<ptrdiff_t>(phase) * m_rowStride;
+        const int16_t* row = m_rows.row(phase);
+        const int taps = m_rows.taps();
         __m256i wide = _mm256_setzero_si256();
         int k = 0;
-        for (; k + 16 <= m_taps; k += 16) {
+        for (; k + 16 <= taps; k += 16) {
             __m256i samples = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + k));
-            __m256i taps = _mm256_load_si256(reinterpret_cast<const __m256i*>(row + k));
-            wide = _mm256_add_epi32(wide, _mm256_madd_epi16(samples, taps));
+            __m256i coefficients = _mm256_load_si256(reinterpret_cast<const __m256i*>(row + k));
+            wide = _mm256_add_epi32(wide, _mm256_madd_epi16(samples, coefficients));
         }
         __m128i lanes = foldedLanes(wide);
-        if (k + 8 <= m_taps) {
+        if (k + 8 <= taps) {
             __m128i samples = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + k));
-            __m128i taps = _mm_load_si128(reinterpret_cast<const __m128i*>(row + k));
-            lanes = _mm_add_epi32(lanes, _mm_madd_epi16(samples, taps));
+            __m128i coefficients = _mm_load_si128(reinterpret_cast<const __m128i*>(row + k));
+            lanes = _mm_add_epi32(lanes, _mm_madd_epi16(samples, coefficients));
             k += 8;
         }
         __m128i pairs = pairedLaneSums(lanes);
         int64_t sum = _mm_cvtsi128_si64(_mm_add_epi64(pairs, _mm_unpackhi_epi64(pairs, pairs)));
-        for (; k < m_taps; ++k)
+        for (; k < taps; ++k)
             sum += int32_t{window[k]} * row[k];
         sums[0] = sum;
     }
 
 private:
-    const int16_t* m_rows;
-    int m_rowStride;
-    int m_taps;
+    WindowRows m_rows;
 };
 
 // Frames arrive as L0 R0 L1 R1 ...; regrouping each four frames as L0 L1 R0 R1 L2 L3 R2 R3 lets
@@ -73,8 +70,7 @@ public:
     explicit StereoDot(const PolyphaseConverter& converter)
         : m_pairedRows(converter.pairedRows)
         , m_pairedRowStride(converter.pairedRowStride)
-        , m_rows(converter.windowRows)
-        , m_rowStride(converter.windowRowStride)
+        , m_rows(converter)
         , m_samples(4 * converter.count)
     {
     }
@@ -102,7 +98,7 @@ public:
         __m128i pairs = pairedLaneSums(lanes);
         int64_t left = _mm_cvtsi128_si64(pairs);
         int64_t right = _mm_cvtsi128_si64(_mm_unpackhi_epi64(pairs, pairs));
-        const int16_t* row = m_rows + static_cast<ptrdiff_t>(phase) * m_rowStride;
+        const int16_t* row = m_rows.row(phase);
         for (; k < m_samples; k += 2) {
             left += int32_t{window[k]} * row[k / 2];
             right += int32_t{window[k + 1]} * row[k / 2];
@@ -114,8 +110,7 @@ public:
 private:
     const int16_t* m_pairedRows;
     int m_pairedRowStride;
-    const int16_t* m_rows;
-    int m_rowStride;
+    WindowRows m_rows;
     int m_samples;
 };
 
