@@ -2,6 +2,7 @@
 // probe, header finalisation and the header template.
 
 #include "support/temporary_folder.h"
+#include "toolkit/audiofiles/expect_wav_format.h"
 #include "toolkit/audiofiles/open_descriptors.h"
 #include "toolkit/audiofiles/wav_builder.h"
 
@@ -124,13 +125,9 @@ TEST(WavFormatProbe, FillsItsOwnRecordAndLeavesNoFileOpen)
     const WavFormat* probe = sorvak::probeWavFormat(path.c_str());
     EXPECT_EQ(openDescriptorCount(), openCount);
     ASSERT_NE(probe, nullptr);
-    EXPECT_EQ(probe->sampleRate, 22050u);
-    EXPECT_EQ(probe->bitsPerSample, 8u);
-    EXPECT_EQ(probe->channels, 1u);
-    EXPECT_EQ(probe->blockAlign, 1u);
-    EXPECT_EQ(probe->formatTag, 1u);
-    EXPECT_EQ(probe->dataOffset, 56u);
-    EXPECT_EQ(probe->dataLength, 441u);
+    // RIFF header 12, fmt 8 + 16, LIST 8 + 4, data header 8.
+    expectWavFormat(*probe, WavFormat{.sampleRate = 22050, .bitsPerSample = 8, .channels = 1, .dataOffset = 56,
+                                      .dataLength = 441, .blockAlign = 1, .formatTag = 1});
 
     // A slot opened on another file does not touch the probe record, nor the probe the slot's.
     std::string other = folder.file("other.wav");

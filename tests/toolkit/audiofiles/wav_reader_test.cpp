@@ -1,6 +1,7 @@
 // The WAV slot reader through the toolkit's exports: OpenWAV, ReadWAV, SeekWAV, CloseWAV.
 
 #include "support/temporary_folder.h"
+#include "toolkit/audiofiles/expect_wav_format.h"
 #include "toolkit/audiofiles/open_descriptors.h"
 #include "toolkit/audiofiles/wav_builder.h"
 
@@ -58,13 +59,8 @@ TEST_F(WavReader, CanonicalFileReportsItsFormatAndDelivers32KiBBlocks)
     std::string samples = patternBytes(100000);
     WavFormat* format = OpenWAV(write("take.wav", simpleWav(samples)).c_str(), kSlot);
     ASSERT_NE(format, nullptr);
-    EXPECT_EQ(format->sampleRate, 44100u);
-    EXPECT_EQ(format->bitsPerSample, 16u);
-    EXPECT_EQ(format->channels, 2u);
-    EXPECT_EQ(format->dataOffset, 44u);
-    EXPECT_EQ(format->dataLength, 100000u);
-    EXPECT_EQ(format->blockAlign, 4u);
-    EXPECT_EQ(format->formatTag, 1u);
+    expectWavFormat(*format, WavFormat{.sampleRate = 44100, .bitsPerSample = 16, .channels = 2, .dataOffset = 44,
+                                       .dataLength = 100000, .blockAlign = 4, .formatTag = 1});
     EXPECT_EQ(readAll(kSlot, 32768), samples);
     EXPECT_EQ(ReadWAV(kSlot, 32768, std::vector<char>(32768).data()), 0);
 }
