@@ -12,6 +12,8 @@
 using wavelark::testing::GuardedBytes;
 using wavelark::testing::ReferenceState;
 
+using wavelark::testing::randomBytes;
+
 namespace {
 
 WAVEFORMATEX pcm(int rate, int bits, int channels)
@@ -41,15 +43,6 @@ Resampled resample(const std::vector<uint8_t>& input, const WAVEFORMATEX& from, 
     result.hasBuffer = destination.data != nullptr;
     std::free(destination.data);
     return result;
-}
-
-std::vector<uint8_t> randomBytes(size_t count, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes)
-        byte = static_cast<uint8_t>(random());
-    return bytes;
 }
 
 TEST(BufferResampler, DoublesA22050HzEightBitMonoBlockInto44100HzSixteenBitStereo)

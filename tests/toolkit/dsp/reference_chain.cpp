@@ -2,8 +2,18 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 namespace wavelark::testing {
+
+std::vector<uint8_t> randomBytes(size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>(random());
+    return bytes;
+}
 
 std::vector<int16_t> samplesOf(const std::vector<uint8_t>& bytes)
 {

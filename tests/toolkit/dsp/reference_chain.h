@@ -28,6 +28,9 @@ std::vector<uint8_t> referenceResample(const std::vector<uint8_t>& source, int s
                                        int sourceRate, int destinationBits, int destinationChannels, int targetRate,
                                        double startSpeed, double endSpeed, ReferenceState& state);
 
+// `count` bytes from a fixed pseudo-random sequence.
+std::vector<uint8_t> randomBytes(size_t count, unsigned seed);
+
 std::vector<int16_t> samplesOf(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> bytesOf(const std::vector<int16_t>& samples);
 

@@ -16,6 +16,8 @@ using wavelark::testing::ReferenceState;
 using wavelark::testing::TemporaryFolder;
 using wavelark::testing::writeFile;
 
+using wavelark::testing::randomBytes;
+
 namespace {
 
 constexpr size_t kReadBlock = 16384;
@@ -63,15 +65,6 @@ std::string wavFile(const std::vector<uint8_t>& samples, uint32_t rate, uint16_t
     bytes += "data";
     put32(bytes, static_cast<uint32_t>(samples.size()));
     bytes.append(reinterpret_cast<const char*>(samples.data()), samples.size());
-    return bytes;
-}
-
-std::vector<uint8_t> randomBytes(size_t count, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes)
-        byte = static_cast<uint8_t>(random());
     return bytes;
 }
 
