@@ -4,7 +4,6 @@
 #include "dsp/pitch_bend_vector.h"
 
 #include <cmath>
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -28,13 +27,15 @@ size_t grownCapacity(size_t frames)
     return wanted < kMaximumOutputFrames ? wanted : kMaximumOutputFrames;
 }
 
+// Truncates toward zero. Interpolated values lie between two 16-bit samples as long as the state
+// came from this routine (or was zero).
 int16_t truncateToSample(double value)
 {
     return static_cast<int16_t>(static_cast<int32_t>(value));
 }
 
-// Output memory that grows when the estimate falls short (it only can by rounding of the summed
-// positions); the straightforward loop below checks before every frame it writes.
+// Output memory. Room is made run by run, before a run's frames are written, for exactly as many
+// frames as its positions reach; the first estimate from the ratios seldom needs to grow.
 class OutputFrames {
 public:
     ~OutputFrames() { std::free(m_frames); }
@@ -69,7 +70,6 @@ public:
     }
 
     int16_t* frames() { return m_frames; }
-    size_t capacity() const { return m_capacity; }
 
     // Hands the memory to the caller.
     uint8_t* release()
