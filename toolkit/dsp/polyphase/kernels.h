@@ -11,7 +11,7 @@ Kernel portableKernel(int channels, bool fineMode);
 
 // AVX2 with 32-bit lane sums, or null when the processor lacks AVX2. Exact only when no lane can
 // overflow (PolyphaseConverter::largestLaneSum); the caller checks that.
-Kernel vectorKernel(int channels, bool fineMode);
+Kernel vectorKernel(int channels, int count, bool fineMode);
 
 }
 

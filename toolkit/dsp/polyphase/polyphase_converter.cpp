@@ -95,7 +95,7 @@ void chooseKernel(PolyphaseConverter& converter, KernelFlavour flavour)
 {
     Kernel vector = nullptr;
     if (flavour == KernelFlavour::Vector && converter.largestLaneSum <= INT32_MAX)
-        vector = vectorKernel(converter.channels, converter.fineMode);
+        vector = vectorKernel(converter.channels, converter.count, converter.fineMode);
     converter.kernel = vector ? vector : portableKernel(converter.channels, converter.fineMode);
 }
 

@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Conversion{44100, 48000, 1, 1}, Conversion{48000, 44100, 2, 3}, Conversion{48000, 44100, 1, 2},
                     Conversion{44056, 44100, 1, 3}, Conversion{44056, 44100, 2, 3}, Conversion{44056, 44100, 2, 1},
                     Conversion{44100, 44056, 2, 2}, Conversion{44100, 22050, 2, 3}, Conversion{44100, 22050, 1, 0},
-                    Conversion{22050, 44100, 2, 2}, Conversion{44100, 8000, 2, 1}),
+                    Conversion{22050, 44100, 2, 2}, Conversion{44100, 8000, 2, 1}, Conversion{44100, 24000, 2, 1}),
     conversionName);
 
 TEST(PolyphaseResample, SaturatesFullScaleOvershootInsteadOfWrapping)
