@@ -142,6 +142,8 @@ void latencySetting(benchmark::State& state)
         state.counters["out_callbacks"] = static_cast<double>(outputJitter.callbacks);
         state.counters["underruns"] = static_cast<double>(outputCounts.underruns);
         state.counters["overruns"] = static_cast<double>(inputCounts.overruns);
+        state.counters["device_underruns"] = static_cast<double>(outputCounts.deviceUnderruns);
+        state.counters["device_overruns"] = static_cast<double>(inputCounts.deviceOverruns);
     }
 }
 

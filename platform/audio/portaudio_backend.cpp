@@ -2,15 +2,21 @@
 
 #include "wave_device.h"
 
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
 namespace wavelark::audio {
 
 namespace {
+
+// The device buffer asked for at least.
+constexpr double kDeviceLatencySeconds = 0.1;
 
 // Pa_Initialize and Pa_Terminate are not thread-safe; every use of them goes through here.
 std::mutex& sessionMutex()
@@ -48,6 +54,14 @@ private:
 };
 
 enum class Direction { Input, Output };
+
+// WAVELARK_AUDIO_LATENCY_MS overrides the device buffer for measurements.
+double deviceLatencySeconds()
+{
+    const char* text = std::getenv("WAVELARK_AUDIO_LATENCY_MS");
+    double milliseconds = text ? std::atof(text) : 0.0;
+    return milliseconds > 0 ? milliseconds / 1000.0 : kDeviceLatencySeconds;
+}
 
 int channelsOf(const PaDeviceInfo* info, Direction direction)
 {
@@ -131,10 +145,12 @@ public:
         parameters.device = device;
         parameters.channelCount = kChannels;
         parameters.sampleFormat = paInt16;
-        // The high latency leaves the sound server room under load; the caller's ring of
-        // buffers sets the latency the user hears on top of it.
-        parameters.suggestedLatency = direction == Direction::Input ? info->defaultHighInputLatency
-                                                                    : info->defaultHighOutputLatency;
+        // The device's own buffer must ride out the moments when busy cores make the audio
+        // thread, or the sound server's client thread behind ALSA's pulse plugin, late; the
+        // caller's ring of buffers sets the latency the user hears on top of it.
+        double defaultLatency = direction == Direction::Input ? info->defaultHighInputLatency
+                                                              : info->defaultHighOutputLatency;
+        parameters.suggestedLatency = std::max(defaultLatency, deviceLatencySeconds());
         const PaStreamParameters* input = direction == Direction::Input ? &parameters : nullptr;
         const PaStreamParameters* output = direction == Direction::Output ? &parameters : nullptr;
         PaStreamCallback* callback = direction == Direction::Input ? inputCallback : outputCallback;
@@ -145,6 +161,11 @@ public:
             error = std::string("cannot open ") + kind + " device " + info->name + ": " + Pa_GetErrorText(result);
             return false;
         }
+        // The audio thread asks for real-time priority (granted where the user may have it), so
+        // that busy cores do not make it late and the sound system's buffer run over or dry.
+        const PaHostApiInfo* hostInfo = Pa_GetHostApiInfo(info->hostApi);
+        if (hostInfo && hostInfo->type == paALSA)
+            PaAlsa_EnableRealtimeScheduling(m_stream, 1);
         return true;
     }
 

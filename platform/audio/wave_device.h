@@ -43,13 +43,19 @@ using BufferCallback = std::function<void(WaveBuffer& buffer)>;
 
 // Stream faults since the device was opened. An episode is a run of consecutive device periods
 // that lost frames; the frame counts say how much audio was dropped (overrun: input that found
-// no room and was thrown away) or replaced by silence (underrun: output that had no audio ready
-// while the stream was playing).
+// no room in the layer's ring and was thrown away) or replaced by silence (underrun: output that
+// had no audio ready in the ring while the stream was playing). The device counts are the
+// faults the sound system itself reported (its own buffer ran over or dry because the audio
+// thread came late).
 struct XrunCounts {
     uint64_t overruns = 0;
     uint64_t overrunFrames = 0;
     uint64_t underruns = 0;
     uint64_t underrunFrames = 0;
+    uint64_t deviceOverruns = 0;
+    uint64_t deviceUnderruns = 0;
+
+    uint64_t total() const { return overruns + underruns + deviceOverruns + deviceUnderruns; }
 };
 
 class WaveIn {

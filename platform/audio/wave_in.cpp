@@ -103,6 +103,7 @@ public:
         XrunCounts counts;
         counts.overruns = m_overruns.load(std::memory_order_relaxed);
         counts.overrunFrames = m_overrunFrames.load(std::memory_order_relaxed);
+        counts.deviceOverruns = m_deviceOverruns.load(std::memory_order_relaxed);
         return counts;
     }
 
@@ -123,7 +124,7 @@ private:
 
     size_t backlog() const noexcept override { return m_ring.readable(); }
 
-    void deviceOverrun() noexcept override { m_overruns.fetch_add(1, std::memory_order_relaxed); }
+    void deviceOverrun() noexcept override { m_deviceOverruns.fetch_add(1, std::memory_order_relaxed); }
 
     // Worker thread: fills the oldest queued buffer from the ring and hands back each one that
     // is full. The queue lock is never held while the callback runs, so it may queue buffers.
@@ -161,6 +162,7 @@ private:
     bool m_dropping = false;         // audio thread only, while it runs
     std::atomic<uint64_t> m_overruns{0};
     std::atomic<uint64_t> m_overrunFrames{0};
+    std::atomic<uint64_t> m_deviceOverruns{0};
     // Last, so it is destroyed (and its thread ended) before anything its service pass uses.
     StreamWorker m_worker;
 };

@@ -98,6 +98,7 @@ public:
         XrunCounts counts;
         counts.underruns = m_underruns.load(std::memory_order_relaxed);
         counts.underrunFrames = m_underrunFrames.load(std::memory_order_relaxed);
+        counts.deviceUnderruns = m_deviceUnderruns.load(std::memory_order_relaxed);
         return counts;
     }
 
@@ -132,7 +133,7 @@ private:
 
     size_t ready() const noexcept override { return m_ring.readable(); }
 
-    void deviceUnderrun() noexcept override { m_underruns.fetch_add(1, std::memory_order_relaxed); }
+    void deviceUnderrun() noexcept override { m_deviceUnderruns.fetch_add(1, std::memory_order_relaxed); }
 
     void stopAndReturnAll()
     {
@@ -199,6 +200,7 @@ private:
     bool m_starved = false; // audio thread only, while it runs: the last period ran dry
     std::atomic<uint64_t> m_underruns{0};
     std::atomic<uint64_t> m_underrunFrames{0};
+    std::atomic<uint64_t> m_deviceUnderruns{0};
     // Last, so it is destroyed (and its thread ended) before anything its service pass uses.
     StreamWorker m_worker;
 };
