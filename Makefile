@@ -41,3 +41,7 @@ bench: deps
 
 clean:
 	rm -rf build build-address build-thread build-bench build-fuzz *.configure.log
+
+# The recorder's screenshots in docs/screenshots (headless: Qt's offscreen platform, test audio device).
+screenshots: build
+	@cmake --build $(BUILD) --target screenshots

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -279,6 +280,22 @@ TEST_F(MainWindowTest, CancelledFolderChoiceKeepsTheArchiveFolder)
     EXPECT_EQ(m_boxes.seen().size(), 1u);
     EXPECT_EQ(std::string(m_recorder.state().settings.archiveFolder), m_home.musicFolder());
     EXPECT_TRUE(m_window->isEnabled());
+}
+
+TEST_F(MainWindowTest, GuideContactAndExploreAreHandedToTheDesktop)
+{
+    start();
+    testing::UrlRecorder desktop({QStringLiteral("file"), QStringLiteral("mailto")});
+    m_window->menu()->action(ids::kOnlineGuide)->trigger();
+    m_window->menu()->action(ids::kContactUs)->trigger();
+    QTest::mouseClick(control(ids::kExploreButton), Qt::LeftButton);
+    ASSERT_EQ(desktop.opened().size(), 3);
+    // The test program has no guide beside it: the embedded page is written to the data folder.
+    const QUrl guide = desktop.opened()[0];
+    EXPECT_EQ(guide.toLocalFile().toStdString(), (m_home.home() / "wavelark-guide.html").string());
+    EXPECT_NE(testing::readFile(m_home.home() / "wavelark-guide.html").find("Audio leads"), std::string::npos);
+    EXPECT_EQ(desktop.opened()[1].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(QDir::cleanPath(desktop.opened()[2].toLocalFile()).toStdString() + "/", m_home.musicFolder());
 }
 
 TEST_F(MainWindowTest, ExitClosesTheWindow)

@@ -1,6 +1,7 @@
 #include "recorder_test_support.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
 
 #include <cstdlib>
@@ -87,6 +88,19 @@ SettingsBytes defaultSettingsBytes(const std::string& archiveFolder)
     settings.putInt(3140, -1);
     settings.putInt(3144, 1);
     return settings;
+}
+
+UrlRecorder::UrlRecorder(const QStringList& schemes)
+    : m_schemes(schemes)
+{
+    for (const QString& scheme : m_schemes)
+        QDesktopServices::setUrlHandler(scheme, this, "open");
+}
+
+UrlRecorder::~UrlRecorder()
+{
+    for (const QString& scheme : m_schemes)
+        QDesktopServices::unsetUrlHandler(scheme);
 }
 
 ModalRecorder::ModalRecorder()

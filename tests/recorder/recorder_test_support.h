@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
@@ -51,6 +52,23 @@ struct SettingsBytes {
 // The table's defaults for a new file, with the archive folder given.
 SettingsBytes defaultSettingsBytes(const std::string& archiveFolder);
 int32_t intAt(const std::string& bytes, std::size_t offset);
+
+// Takes the place of the desktop's handler for the URL schemes it is given while it lives, and
+// keeps every URL the program asked the desktop to open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlRecorder(const QStringList& schemes);
+    ~UrlRecorder() override;
+    const QList<QUrl>& opened() const { return m_opened; }
+
+public slots:
+    void open(const QUrl& url) { m_opened << url; }
+
+private:
+    QStringList m_schemes;
+    QList<QUrl> m_opened;
+};
 
 // Watches for modal windows while it lives; records each one's title and text (a message box's
 // text, else empty) and closes it, or hands it to the action registered for its title.
