@@ -27,6 +27,13 @@ public:
             m_headers[index] = {m_blocks[index].data(), kBufferBytes, 0, nullptr};
     }
 
+    // Closed here, while what the callback writes to still exists.
+    ~Recorder()
+    {
+        if (m_waveIn)
+            m_waveIn->close();
+    }
+
     WaveIn* waveIn() { return m_waveIn.get(); }
     const std::string& error() const { return m_error; }
 
