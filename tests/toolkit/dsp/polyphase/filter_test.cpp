@@ -36,9 +36,9 @@ const PrototypeCase kPrototypeCases[] = {
     {3, 16, 1990275845, 1.066, 0.001},
 };
 
-class PrototypeTable : public testing::TestWithParam<PrototypeCase> {};
+class PolyphasePrototypeTable : public testing::TestWithParam<PrototypeCase> {};
 
-TEST_P(PrototypeTable, HasTheGivenLengthFirstEntryAndSum)
+TEST_P(PolyphasePrototypeTable, HasTheGivenLengthFirstEntryAndSum)
 {
     const PrototypeCase& expected = GetParam();
     const auto& table = kPrototypeTables[expected.type];
@@ -50,7 +50,7 @@ TEST_P(PrototypeTable, HasTheGivenLengthFirstEntryAndSum)
     EXPECT_LE(std::llabs(sum - (int64_t{1} << 35)), 4);
 }
 
-TEST_P(PrototypeTable, FallsFromItsPeakToTheFirstZeroCrossing)
+TEST_P(PolyphasePrototypeTable, FallsFromItsPeakToTheFirstZeroCrossing)
 {
     const PrototypeCase& expected = GetParam();
     const auto& table = kPrototypeTables[expected.type];
@@ -63,7 +63,7 @@ TEST_P(PrototypeTable, FallsFromItsPeakToTheFirstZeroCrossing)
     EXPECT_NEAR(crossing, expected.zeroCrossing, expected.zeroCrossingTolerance);
 }
 
-TEST_P(PrototypeTable, PassesLowFrequenciesAndStopsAboveTheInputNyquistBand)
+TEST_P(PolyphasePrototypeTable, PassesLowFrequenciesAndStopsAboveTheInputNyquistBand)
 {
     const auto& table = kPrototypeTables[GetParam().type];
     // Frequency response of the full symmetric response, in input sample rates.
@@ -81,7 +81,7 @@ TEST_P(PrototypeTable, PassesLowFrequenciesAndStopsAboveTheInputNyquistBand)
         ASSERT_LT(20.0 * std::log10(std::abs(response(frequency))), stopBandDb[GetParam().type]) << frequency;
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, PrototypeTable, testing::ValuesIn(kPrototypeCases));
+INSTANTIATE_TEST_SUITE_P(Types, PolyphasePrototypeTable, testing::ValuesIn(kPrototypeCases));
 
 // The 32.32 step from `length` entries to `outputs` points.
 uint64_t interpolationStep(uint32_t length, uint32_t outputs)
