@@ -163,7 +163,10 @@ void* openPlayer(int sampleRate, int bufferSize, int bufferCount, int deviceId, 
     }
     // The blocks are still zero, so the first pass over the ring plays silence. They are
     // queued together, so none comes back to be refilled before the last is queued.
-    player->waveOut->write(std::span(player->headers.data(), static_cast<size_t>(bufferCount)));
+    if (!player->waveOut->write(std::span(player->headers.data(), static_cast<size_t>(bufferCount)))) {
+        std::fprintf(stderr, "CreateWaveOut: the device refused the buffers\n");
+        return nullptr;
+    }
     openedPlayer = player.release();
     return openedPlayer;
 }
