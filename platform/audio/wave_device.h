@@ -12,7 +12,8 @@
 //
 // Control calls (open, addBuffer/write, start, reset, drain, close) may come from any one thread
 // at a time; addBuffer and write may also be called from inside the callback. reset and close
-// must not be called from inside the callback.
+// must not be called from inside the callback, and as they wait for the worker, a callback must
+// never wait for the thread that calls them.
 #pragma once
 
 #include <cstdint>
