@@ -1,0 +1,78 @@
+#include "capture_test_support.h"
+
+#include "shell/toolkit_binding.h"
+
+#include <QApplication>
+#include <QThread>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace wavelark::testing {
+
+void ensureRecorderRuntime()
+{
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "capture-tests";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    if (!g_toolkit.module && !bindToolkit().ok())
+        throw std::runtime_error("the toolkit could not be bound");
+}
+
+CaptureFixtureState::CaptureFixtureState()
+    : state(std::make_unique<ShellState>())
+{
+    ensureRecorderRuntime();
+    state->settings = defaultSettings(QString::fromStdString(folder.path().string() + "/"));
+    state->dataFolder = QString::fromStdString(folder.path().string() + "/");
+    state->takePath = state->dataFolder + QStringLiteral("recording.raw");
+    state->monitorFifo.assign(kMonitorFifoSize, 0);
+    state->settings.bufferSize = 8192;
+    state->settings.bufferCount = 8;
+    state->settings.recordEnabled = 1;
+    state->settings.playEnabled = 1;
+}
+
+void useTestDevice(const std::string& options)
+{
+    setenv("WAVELARK_AUDIO", options.c_str(), 1);
+}
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    QCoreApplication::processEvents();
+    return done();
+}
+
+std::vector<int16_t> readSamples(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    for (std::size_t index = 0; index < samples.size(); ++index)
+        samples[index] = static_cast<int16_t>(static_cast<uint8_t>(bytes[index * 2])
+                                              | static_cast<uint8_t>(bytes[index * 2 + 1]) << 8);
+    return samples;
+}
+
+void writeSamples(const std::string& path, const std::vector<int16_t>& samples)
+{
+    std::string bytes(samples.size() * 2, '\0');
+    for (std::size_t index = 0; index < samples.size(); ++index) {
+        bytes[index * 2] = static_cast<char>(samples[index] & 0xFF);
+        bytes[index * 2 + 1] = static_cast<char>((samples[index] >> 8) & 0xFF);
+    }
+    writeFile(path, bytes);
+}
+
+}
