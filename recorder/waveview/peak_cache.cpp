@@ -3,6 +3,11 @@
 #include <QFile>
 #include <QPainter>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -24,24 +29,32 @@ public:
     {
     }
 
-    // Consumes frames; every frame that ends a column emits it.
+    // Consumes frames; every frame that ends a column emits it. The column test follows x frame
+    // by frame (its additions must happen one by one to give the same x); the mono mix's extremes
+    // of the frames up to the column's end are then found in one sweep.
     template <typename Emit>
     void walk(const int16_t* frames, std::size_t count, Emit emitColumn)
     {
-        for (std::size_t frame = 0; frame < count; ++frame) {
-            const int mixed = static_cast<int16_t>((frames[frame * 2] >> 1) + (frames[frame * 2 + 1] >> 1));
-            if (mixed < 0 && mixed < m_minimum)
-                m_minimum = mixed;
-            else if (mixed >= 0 && mixed > m_maximum)
-                m_maximum = mixed;
+        std::size_t frame = 0;
+        while (frame < count) {
+            std::size_t last = frame;
+            double x = m_x;
             // x is never negative, so its fractional part is x - trunc(x), exactly fmod(x, 1.0).
-            const double fraction = m_x - static_cast<double>(static_cast<int64_t>(m_x));
-            if (fraction + m_step >= 1.0) {
-                emitColumn(static_cast<int>(m_x), m_maximum, m_minimum);
+            while (last < count && x - static_cast<double>(static_cast<int64_t>(x)) + m_step < 1.0) {
+                x += m_step;
+                ++last;
+            }
+            const bool endsColumn = last < count;
+            const std::size_t end = endsColumn ? last + 1 : count;
+            sweepExtremes(frames + frame * 2, end - frame);
+            if (endsColumn) {
+                emitColumn(static_cast<int>(x), m_maximum, m_minimum);
                 m_maximum = 0;
                 m_minimum = 0;
+                x += m_step;
             }
-            m_x += m_step;
+            m_x = x;
+            frame = end;
         }
     }
 
@@ -49,6 +62,43 @@ public:
     int mid() const { return m_mid; }
 
 private:
+    // The largest and the smallest mono mix (left >> 1) + (right >> 1) so far, both starting at
+    // 0: only positive values raise the maximum and only negative ones lower the minimum.
+    void sweepExtremes(const int16_t* samples, std::size_t frameCount)
+    {
+        std::size_t frame = 0;
+#if defined(__SSE2__)
+        if (frameCount >= 8) {
+            __m128i maximum = _mm_set1_epi16(static_cast<int16_t>(m_maximum));
+            __m128i minimum = _mm_set1_epi16(static_cast<int16_t>(m_minimum));
+            const __m128i ones = _mm_set1_epi16(1);
+            for (; frame + 8 <= frameCount; frame += 8) {
+                const auto* at = reinterpret_cast<const __m128i*>(samples + frame * 2);
+                // Halve every sample, add each frame's pair into 32 bits (it fits 16) and pack.
+                const __m128i first = _mm_madd_epi16(_mm_srai_epi16(_mm_loadu_si128(at), 1), ones);
+                const __m128i second = _mm_madd_epi16(_mm_srai_epi16(_mm_loadu_si128(at + 1), 1), ones);
+                const __m128i mixed = _mm_packs_epi32(first, second);
+                maximum = _mm_max_epi16(maximum, mixed);
+                minimum = _mm_min_epi16(minimum, mixed);
+            }
+            alignas(16) int16_t lanes[8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), maximum);
+            for (int16_t lane : lanes)
+                m_maximum = std::max<int>(m_maximum, lane);
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), minimum);
+            for (int16_t lane : lanes)
+                m_minimum = std::min<int>(m_minimum, lane);
+        }
+#endif
+        for (; frame < frameCount; ++frame) {
+            const int mixed = static_cast<int16_t>((samples[frame * 2] >> 1) + (samples[frame * 2 + 1] >> 1));
+            if (mixed < 0 && mixed < m_minimum)
+                m_minimum = mixed;
+            else if (mixed >= 0 && mixed > m_maximum)
+                m_maximum = mixed;
+        }
+    }
+
     double m_step;
     double m_x = 0.0;
     int m_mid;
