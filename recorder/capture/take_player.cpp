@@ -72,11 +72,14 @@ bool TakePlayer::open()
 
 void TakePlayer::close()
 {
-    if (m_state.player && openPlayer.load() == this) {
+    if (openPlayer.load() != this)
+        return;
+    // Shutdown may have closed the toolkit's player already through the state's handle.
+    if (m_state.player) {
         g_toolkit.CreateWaveOut(0, 0, 0, 0, nullptr, m_state.player);
         m_state.player = nullptr;
-        openPlayer = nullptr;
     }
+    openPlayer = nullptr;
 }
 
 bool TakePlayer::startPlaying(uint32_t firstEdge, uint32_t secondEdge, bool tail)

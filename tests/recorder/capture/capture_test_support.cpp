@@ -20,8 +20,14 @@ void ensureRecorderRuntime()
         static char* argv[] = {name, nullptr};
         new QApplication(argc, argv);
     }
-    if (!g_toolkit.module && !bindToolkit().ok())
-        throw std::runtime_error("the toolkit could not be bound");
+    if (g_toolkit.module)
+        return;
+    // By its full path: under the thread sanitizer dlopen runs from the sanitizer's library,
+    // which does not see this program's RUNPATH.
+    const ToolkitBindResult result = bindToolkit(WAVELARK_TOOLKIT_PATH);
+    if (!result.ok())
+        throw std::runtime_error("the toolkit could not be bound: " + result.loadError.toStdString() + " "
+                                 + result.missingEntries.join(QLatin1Char(',')).toStdString());
 }
 
 CaptureFixtureState::CaptureFixtureState()
