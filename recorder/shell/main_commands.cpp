@@ -1,8 +1,7 @@
 // The main window's commands: buttons and menu entries.
 //
-// Record, Play, Import, Save and Delete keep their controls and enable states here; what they do
-// lives with the recording engine, the player and the archive, and until those are part of the
-// program the commands are ignored.
+// Record and Play are run by the take's session; Import, Save and Delete live with the archive,
+// and until it is part of the program those commands are ignored.
 
 #include "shell/main_window.h"
 
@@ -13,6 +12,8 @@
 #include "shell/shell_state.h"
 #include "shell/toolkit_binding.h"
 #include "shell/user_guide.h"
+
+#include "take_session.h"
 
 #include "sorvak_widgets.h"
 
@@ -77,6 +78,14 @@ void MainWindow::command(int commandId)
         break;
     case ids::kFolderButton:
         chooseArchiveFolder();
+        break;
+    case ids::kRecordButton:
+        if (m_session)
+            m_session->recordCommand();
+        break;
+    case ids::kPlayButton:
+        if (m_session)
+            m_session->playCommand();
         break;
     case ids::kExploreButton:
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(m_state.settings.archiveFolder)));

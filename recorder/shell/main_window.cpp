@@ -12,6 +12,8 @@
 #include "shell/skin.h"
 #include "shell/toolkit_binding.h"
 
+#include "take_session.h"
+
 #include "sorvak_widgets.h"
 
 #include <QCheckBox>
@@ -128,6 +130,8 @@ MainWindow::MainWindow(ShellState& state, const Skin& skin)
 
 MainWindow::~MainWindow()
 {
+    // Capture and the player stop before the controls they report to go.
+    m_session.reset();
     setProgressTarget(nullptr, nullptr);
 }
 
@@ -280,11 +284,10 @@ void MainWindow::initialise()
     static_cast<QCheckBox*>(sorvak::findControl(this, ids::kPlayEnabledBox))->setChecked(m_state.settings.playEnabled != 0);
     m_state.monitorThru = m_state.settings.monitorThru != 0;
 
-    const uint32_t takeLength = g_toolkit.FileSize(QFile::encodeName(m_state.takePath).constData());
-    const double elapsedSeconds = takeLength * 0.25 / 44100.0;
-    const int64_t duration = static_cast<int64_t>(elapsedSeconds) * 10000000;
-    static_cast<QLabel*>(sorvak::findControl(this, ids::kStatusLine))
-        ->setText(QString::fromUtf8(g_toolkit.strcatmany(" Duration : ", g_toolkit.nanosec2time(duration), nullptr, nullptr, nullptr)));
+    // The waveform view over the frame, the take drawn from the peak cache, capture and the
+    // player started, and the take's duration on the status line.
+    m_session = std::make_unique<TakeSession>(m_state, *this, m_skin);
+    m_session->initialise();
 
     setWindowTitle(QStringLiteral("Wavelark 2.0"));
     sorvak::findControl(this, ids::kRecordButton)->setFocus();
@@ -319,6 +322,8 @@ void MainWindow::onTimer()
     m_state.leftPeak = lowerPeak(m_state.leftPeak.load());
     m_state.rightPeak = lowerPeak(m_state.rightPeak.load());
     m_client->update(kMeterArea);
+    if (m_session)
+        m_session->timerTick(m_ticks);
     ++m_ticks;
 }
 
@@ -329,6 +334,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     m_closed = true;
     m_timer.stop();
+    // Capture stops here; a recording still running is kept as a finished take.
+    if (m_session)
+        m_session->close();
     if (m_closedHandler)
         m_closedHandler();
 }

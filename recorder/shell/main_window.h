@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QProgressBar;
@@ -17,6 +18,7 @@ class QTreeWidget;
 namespace wavelark {
 
 class MainMenu;
+class TakeSession;
 struct ShellState;
 struct Skin;
 
@@ -57,6 +59,8 @@ public:
     MainMenu* menu() const { return m_menu; }
     ClientArea* clientArea() const { return m_client; }
     QTreeWidget* archiveList() const { return m_archiveList; }
+    // Recording, playback and the waveform view.
+    TakeSession* session() const { return m_session.get(); }
 
     // Runs a button or menu command, as the window's command handler does.
     void command(int commandId);
@@ -83,6 +87,7 @@ private:
     ClientArea* m_client = nullptr;         // Owned by the window
     QTreeWidget* m_archiveList = nullptr;   // Owned by the client area
     MainMenu* m_menu = nullptr;             // Owned by the window
+    std::unique_ptr<TakeSession> m_session;
     QTimer m_timer;
     uint64_t m_ticks = 0;
     bool m_hasTake = false;
