@@ -19,6 +19,8 @@ const QColor kCaptionColour(255, 100, 100);
 const QColor kFrameColour(128, 128, 128);
 // How close to an edge the mouse must be to take it.
 constexpr int kEdgeReach = 2;
+// The colour channels of a 32-bit pixel (its alpha stays opaque).
+constexpr QRgb kColourBits = 0x00FFFFFF;
 
 }
 
@@ -78,25 +80,34 @@ void WaveformView::drawSelection()
 void WaveformView::compose()
 {
     m_composed = m_waveform.copy();
+    const int width = m_composed.width();
+    const int height = m_composed.height();
+    if (m_host.recording()) {
+        QPainter painter(&m_composed);
+        painter.setFont(m_captionFont);
+        painter.setPen(kCaptionColour);
+        painter.drawText(m_composed.rect(), Qt::AlignCenter | Qt::TextSingleLine,
+                         QStringLiteral("RECORDING ") + wholeSecondsText(m_host.recordingSeconds()));
+    } else {
+        // The cursor pen is white drawn with XOR: the column is inverted from row 0 to the bottom.
+        const int column = static_cast<int>(m_host.playCursor());
+        if (column >= 0 && column < width) {
+            for (int row = 0; row < height; ++row)
+                reinterpret_cast<QRgb*>(m_composed.scanLine(row))[column] ^= kColourBits;
+        }
+    }
+    // The selection image combined by XOR: its white band inverts what lies under it.
+    for (int row = 0; row < height; ++row) {
+        auto* composed = reinterpret_cast<QRgb*>(m_composed.scanLine(row));
+        const auto* selection = reinterpret_cast<const QRgb*>(m_selection.constScanLine(row));
+        for (int x = 0; x < width; ++x)
+            composed[x] ^= selection[x] & kColourBits;
+    }
     {
         QPainter painter(&m_composed);
-        if (m_host.recording()) {
-            painter.setFont(m_captionFont);
-            painter.setPen(kCaptionColour);
-            painter.drawText(m_composed.rect(), Qt::AlignCenter | Qt::TextSingleLine,
-                             QStringLiteral("RECORDING ") + wholeSecondsText(m_host.recordingSeconds()));
-        } else {
-            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            painter.setPen(QPen(Qt::white, 1));
-            const int column = static_cast<int>(m_host.playCursor());
-            painter.drawLine(column, 0, column, m_composed.height());
-        }
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.drawImage(0, 0, m_selection);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setPen(QPen(kFrameColour, 1));
-        const int right = m_composed.width() - 1;
-        const int bottom = m_composed.height() - 1;
+        const int right = width - 1;
+        const int bottom = height - 1;
         painter.drawPolyline(QPolygon({QPoint(0, 0), QPoint(right, 0), QPoint(right, bottom), QPoint(0, bottom),
                                        QPoint(0, 0)}));
     }
