@@ -66,4 +66,21 @@ public:
 // with the reason in error when the variable names no backend.
 std::unique_ptr<AudioBackend> chooseBackend(std::string& error);
 
+// Opens a stream object (the wave-in or wave-out behind the public interface) on the chosen
+// backend; null with the reason in error when there is no backend or the device did not open.
+template <typename Stream, typename Interface, typename Callback>
+std::unique_ptr<Interface> openOnChosenBackend(int deviceId, int sampleRate, Callback callback, std::string* error)
+{
+    std::string reason;
+    std::unique_ptr<AudioBackend> backend = chooseBackend(reason);
+    if (backend) {
+        auto stream = std::make_unique<Stream>(std::move(callback));
+        if (stream->open(*backend, deviceId, sampleRate, reason))
+            return stream;
+    }
+    if (error)
+        *error = reason;
+    return nullptr;
+}
+
 }

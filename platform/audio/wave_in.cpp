@@ -171,16 +171,7 @@ private:
 
 std::unique_ptr<WaveIn> openWaveIn(int deviceId, int sampleRate, BufferCallback callback, std::string* error)
 {
-    std::string reason;
-    std::unique_ptr<AudioBackend> backend = chooseBackend(reason);
-    if (backend) {
-        auto stream = std::make_unique<WaveInStream>(std::move(callback));
-        if (stream->open(*backend, deviceId, sampleRate, reason))
-            return stream;
-    }
-    if (error)
-        *error = reason;
-    return nullptr;
+    return openOnChosenBackend<WaveInStream, WaveIn>(deviceId, sampleRate, std::move(callback), error);
 }
 
 int inputDeviceCount()
