@@ -36,7 +36,6 @@ QString recordingStatusText(double elapsedSeconds)
 
 CaptureEngine::CaptureEngine(ShellState& state, Handlers handlers, uint64_t largestTake)
     : m_state(state)
-    , m_receiver(std::make_unique<QObject>())
     , m_handlers(std::move(handlers))
     , m_take(largestTake)
 {
@@ -170,7 +169,7 @@ void CaptureEngine::processBuffer(uint8_t* bytes, uint32_t byteCount)
 void CaptureEngine::post(std::function<void()> call)
 {
     // Queued, never blocking: the window thread may be waiting for this worker in stop().
-    QMetaObject::invokeMethod(m_receiver.get(), std::move(call), Qt::QueuedConnection);
+    m_poster.post(std::move(call));
 }
 
 }

@@ -9,6 +9,8 @@
 // window may wait for the worker at any time.
 #pragma once
 
+#include "window_thread_poster.h"
+
 #include "take_file.h"
 
 #include <QObject>
@@ -82,7 +84,7 @@ private:
     void post(std::function<void()> call);
 
     ShellState& m_state;
-    std::unique_ptr<QObject> m_receiver;  // the handlers' thread; declared first, destroyed last
+    WindowThreadPoster m_poster;  // the handlers' thread; declared first, destroyed last
     Handlers m_handlers;
     TakeFile m_take;
     std::unique_ptr<audio::WaveIn> m_waveIn;

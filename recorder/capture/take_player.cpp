@@ -40,7 +40,6 @@ void applyPlayGain(uint8_t* bytes, std::size_t byteCount, double gain)
 TakePlayer::TakePlayer(ShellState& state, std::function<void()> ended)
     : m_state(state)
     , m_ended(std::move(ended))
-    , m_receiver(std::make_unique<QObject>())
 {
     m_bufferSize = state.settings.bufferSize & ~uint32_t{3};
     m_playEnabled = state.settings.playEnabled != 0;
@@ -167,13 +166,10 @@ void TakePlayer::fillFromTake(uint8_t* buffer)
     if (count == 0) {
         m_playCursor = m_returnColumn;
         m_endPosted = true;
-        QMetaObject::invokeMethod(
-            m_receiver.get(),
-            [this, generation = m_generation.load()] {
-                if (m_playing.load() && generation == m_generation.load() && m_ended)
-                    m_ended();
-            },
-            Qt::QueuedConnection);
+        m_poster.post([this, generation = m_generation.load()] {
+            if (m_playing.load() && generation == m_generation.load() && m_ended)
+                m_ended();
+        });
     }
 }
 

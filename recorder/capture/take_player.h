@@ -9,6 +9,8 @@
 // invocation, so the window may close the player at any time without a deadlock.
 #pragma once
 
+#include "window_thread_poster.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -63,7 +65,7 @@ private:
 
     ShellState& m_state;
     std::function<void()> m_ended;
-    std::unique_ptr<QObject> m_receiver;  // the ended handler's thread
+    WindowThreadPoster m_poster;  // the ended handler's thread
     uint32_t m_bufferSize = 0;
 
     std::mutex m_takeMutex;
