@@ -116,6 +116,8 @@ SORVAK_API uint32_t WaitTime(uint32_t milliseconds, SorvakPollFunction poll);
 // Encodes a 16-bit stereo WAV file (44-byte header skipped) as constant-bit-rate MP3. Returns 0
 // on success, and also 0, touching no file, when libmp3lame is not available; otherwise 1 (source
 // unreadable), 2 (encoder failed) or 3 (destination unwritable), leaving no destination behind.
+// A cancel (non-zero from progress) is no failure: the file is finished, flushed and tagged as
+// usual and holds the audio up to the end of the chunk whose progress call cancelled.
 SORVAK_API int WAV2MP3(const char* source, const char* destination, int bitRate, int sampleRate,
                        SorvakProgressFunction progress);
 

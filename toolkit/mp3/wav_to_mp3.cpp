@@ -81,7 +81,7 @@ bool writeAll(std::FILE* file, const unsigned char* bytes, int count)
 }
 
 // Encodes the samples after the header, reporting progress per chunk; a non-zero progress
-// result ends the loop without writing that chunk's output. Then flushes the encoder.
+// result ends the loop after that chunk's output is written. Then flushes the encoder.
 sorvak::Mp3Result encodeSamples(const LameFunctions& lame, lame_global_flags* encoder, std::FILE* input,
                                 std::uint64_t sourceLength, std::FILE* output, SorvakProgressFunction progress)
 {
@@ -108,10 +108,16 @@ sorvak::Mp3Result encodeSamples(const LameFunctions& lame, lame_global_flags* en
                                            outputChunk.data(), outputCapacity);
         if (bytes < 0)
             return sorvak::kMp3EncoderFailed;
-        if (progress && progress(sorvak::conversionProgress(estimatedChunks, chunk)) != 0)
-            break;
+        bool cancelled = progress && progress(sorvak::conversionProgress(estimatedChunks, chunk)) != 0;
+        // Written even when cancelled: the encoder counts every frame it hands out into the
+        // information tag, and the first output carries the frame reserved for the tag, so
+        // dropped output would leave a tag that claims more than the file holds. Keeping the
+        // chunk also gives a cancel at the first call two frames of audio after the tag frame,
+        // the fewest ffmpeg accepts.
         if (!writeAll(output, outputChunk.data(), bytes))
             return sorvak::kMp3DestinationUnwritable;
+        if (cancelled)
+            break;
     }
     if (std::ferror(input))
         return sorvak::kMp3SourceUnreadable;

@@ -80,6 +80,29 @@ std::string infoTagName(const std::string& file)
     return file.size() >= 40 ? file.substr(36, 4) : std::string();
 }
 
+uint32_t bigEndianAt(const std::string& bytes, std::size_t offset)
+{
+    uint32_t value = 0;
+    for (std::size_t index = 0; index < 4; ++index)
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(offset + index));
+    return value;
+}
+
+// The counts of the information tag: audio frames after the tag frame, and bytes of the file.
+struct InfoTagCounts {
+    uint32_t frames = 0;
+    uint32_t bytes = 0;
+};
+
+// The tag's flags follow its name; flag 1 announces the frame count and flag 2 the byte count,
+// each 32 bits big-endian, in that order.
+InfoTagCounts infoTagCounts(const std::string& file)
+{
+    uint32_t flags = bigEndianAt(file, 40);
+    EXPECT_EQ(flags & 3u, 3u) << "the tag states both counts";
+    return {bigEndianAt(file, 44), bigEndianAt(file, 48)};
+}
+
 class Wav2Mp3 : public ::testing::Test {
 protected:
     void SetUp() override
@@ -218,12 +241,41 @@ TEST_F(Wav2Mp3, CancelLaterKeepsTheAudioEncodedBeforeIt)
     ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
     EXPECT_EQ(ProgressRecorder::values.size(), 20u);
     std::vector<int16_t> decoded = decodeWithFfmpeg(destination);
-    // 19 chunks were written; the flush adds what the encoder still held (about one more).
+    // 20 chunks were written, the cancelling one too; the flush adds what the encoder still held.
     double frames = static_cast<double>(decoded.size() / 2);
     EXPECT_GE(frames, 18.0 * 1152);
     EXPECT_LE(frames, 21.0 * 1152);
     EXPECT_NEAR(toneFrequency(decoded, 2, 0, 44100, 256), 1000.0, 3.0);
 }
+
+namespace {
+
+// The progress call that cancels: of the 39 calls a second of audio gets, the first, one in the
+// middle and the last.
+class Wav2Mp3Cancel : public Wav2Mp3, public ::testing::WithParamInterface<int> {};
+
+}
+
+TEST_P(Wav2Mp3Cancel, LeavesAFileWhoseInfoTagMatchesItAndThatDecodersRead)
+{
+    writeFile(source, sineWav(44100, 2, 1.0, 1000.0, 0.5));
+    ProgressRecorder::cancelAtCall = GetParam();
+    ASSERT_EQ(WAV2MP3(source.c_str(), destination.c_str(), 128, 44100, ProgressRecorder::record), 0);
+    ASSERT_EQ(ProgressRecorder::values.size(), static_cast<std::size_t>(GetParam()));
+
+    std::string file = readFile(destination);
+    ASSERT_EQ(infoTagName(file), "Info");
+    std::vector<FrameHeader> headers = frameHeaders(file);
+    ASSERT_EQ(framedBytes(headers), file.size());
+    InfoTagCounts counts = infoTagCounts(file);
+    EXPECT_EQ(counts.frames, headers.size() - 1);
+    EXPECT_EQ(counts.bytes, file.size());
+
+    EXPECT_EQ(errorOutput("ffprobe -v error -show_format -show_streams " + shellQuoted(destination)), "");
+    EXPECT_EQ(errorOutput("ffmpeg -v error -i " + shellQuoted(destination) + " -f null -"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgressCalls, Wav2Mp3Cancel, ::testing::Values(1, 20, 39));
 
 TEST_F(Wav2Mp3, ExistingDestinationIsReplaced)
 {

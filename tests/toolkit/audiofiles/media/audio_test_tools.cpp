@@ -44,6 +44,13 @@ CommandResult runCommand(const std::string& command)
     return result;
 }
 
+std::string errorOutput(const std::string& command)
+{
+    // The subshell's own redirection comes first, so runCommand's silencing of standard error
+    // does not reach the command's.
+    return runCommand("(" + command + " 2>&1 >/dev/null)").output;
+}
+
 std::string shellQuoted(const std::string& path)
 {
     std::string text = "'";

@@ -22,6 +22,9 @@ struct CommandResult {
 };
 CommandResult runCommand(const std::string& command);
 
+// What a command writes to its standard error ("" when nothing), its standard output dropped.
+std::string errorOutput(const std::string& command);
+
 // Quotes a path for the shell.
 std::string shellQuoted(const std::string& path);
 
