@@ -8,12 +8,11 @@
 // processing of the hour under 1.5 s. "peak_rss_mb" is the process's memory peak: the take is
 // never held in memory whole.
 
-#include "capture_engine.h"
-#include "peak_cache.h"
-#include "raw_take_maximise.h"
-#include "waveform_view.h"
+#include "audio/capture_engine.h"
+#include "take/peak_cache.h"
+#include "take/raw_take_maximise.h"
+#include "widgets/waveform_view.h"
 
-#include "shell/shell_state.h"
 
 #include <benchmark/benchmark.h>
 
@@ -89,6 +88,7 @@ public:
     void playSelection(bool) override {}
     uint32_t takeLength() const override { return static_cast<uint32_t>(kTakeBytes); }
     void setStatusText(const QString&) override {}
+    void selectionDrawn(uint32_t, uint32_t) override {}
 };
 
 void reportMemory(benchmark::State& state)
@@ -103,7 +103,7 @@ void PeakScan(benchmark::State& state)
     PcmRegion region;
     region.openForRewrite(longTake().path, 0, 0);
     for (auto _ : state)
-        benchmark::DoNotOptimize(scanPeak(region, {}));
+        benchmark::DoNotOptimize(scanPeak(region, {}).value_or(0));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTakeBytes));
     reportMemory(state);
 }
@@ -113,7 +113,7 @@ void MaximiseRewrite(benchmark::State& state)
     PcmRegion region;
     region.openForRewrite(longTake().path, 0, 0);
     // After the first pass the take is full scale; the gain stays just above 1 and the work the same.
-    const double gain = 32767.0 / std::max<int16_t>(1, scanPeak(region, {}));
+    const double gain = 32767.0 / std::max<int16_t>(1, scanPeak(region, {}).value_or(0));
     for (auto _ : state)
         rewriteBlocks(region, [gain](int16_t* samples, std::size_t count) { maximiseSamples(samples, count, gain); }, {});
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTakeBytes));
@@ -133,9 +133,8 @@ void PeakCacheBuild(benchmark::State& state)
 
 void StopProcessing(benchmark::State& state)
 {
-    ShellState shell;
     IdleHost host;
-    WaveformView view(shell, host, QRect(0, 0, 555, 115), nullptr);
+    WaveformView view(host, QRect(0, 0, 555, 115), nullptr);
     for (auto _ : state) {
         benchmark::DoNotOptimize(maximiseRawTake(longTake().path, {}, {}));
         view.clearWaveform();

@@ -4,11 +4,11 @@
 //
 // Usage: wavelark_screenshots <output folder>
 
-#include "shell/identifiers.h"
-#include "shell/main_menu.h"
-#include "shell/main_window.h"
-#include "shell/recorder_application.h"
-#include "shell/shell_state.h"
+#include "core/identifiers.h"
+#include "app/main_menu.h"
+#include "app/main_window.h"
+#include "app/recorder_application.h"
+#include "session/take_session.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,13 +104,10 @@ int main(int argc, char** argv)
     if (!recorder.startUp())
         return 1;
     wavelark::MainWindow* window = recorder.mainWindow();
-    wavelark::ShellState& state = recorder.state();
+    wavelark::LevelPeaks& levels = window->session()->levels();
     // Still meters look dull: show the levels a programme of music would leave.
     QTimer freeze;
-    QObject::connect(&freeze, &QTimer::timeout, [&state] {
-        state.leftPeak = 0.74;
-        state.rightPeak = 0.66;
-    });
+    QObject::connect(&freeze, &QTimer::timeout, [&levels] { levels.set(0.74, 0.66); });
     freeze.start(5);
 
     later(300, [window] { save(window->grab().toImage(), "main-window.png"); });

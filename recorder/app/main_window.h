@@ -1,0 +1,99 @@
+// The main window (dialog 101 with menu 106): the program's controls at the template's
+// geometry, the command dispatch, the 30 ms timer and the painting of the waveform picture and
+// the level meters. Window thread only.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace wavelark {
+
+class ArchiveList;
+class LevelPeaks;
+class MainMenu;
+class TakeSession;
+struct ProgramState;
+struct Skin;
+
+// The window's client area: the pattern background, the waveform view and the meters.
+class ClientArea : public QWidget {
+public:
+    ClientArea(const Skin& skin, QWidget* parent);
+
+    // The meters' peaks, owned by the take's session; null while it does not exist.
+    void setLevels(const LevelPeaks* levels) { m_levels = levels; }
+
+    // The view's finished picture, copied to the view rectangle on every paint.
+    QImage& viewPicture() { return m_viewPicture; }
+    void setViewRect(const QRect& rect);
+    QRect viewRect() const { return m_viewRect; }
+    // Called once, after the first complete paint of the area.
+    void setFirstPaintHandler(std::function<void()> handler) { m_firstPaintHandler = std::move(handler); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const Skin& m_skin;
+    const LevelPeaks* m_levels = nullptr;
+    QRect m_viewRect;
+    QImage m_viewPicture;
+    std::function<void()> m_firstPaintHandler;
+};
+
+class MainWindow : public QMainWindow {
+public:
+    // The pixel size of the client area: 531 x 268 dialog units.
+    static const QSize kClientSize;
+
+    // state and skin must outlive the window. Runs the window's initialisation.
+    MainWindow(ProgramState& state, const Skin& skin);
+    ~MainWindow() override;
+
+    // Loads menu 106 into the window's menu bar.
+    void attachMenu();
+    MainMenu* menu() const { return m_menu; }
+    ClientArea* clientArea() const { return m_client; }
+    ArchiveList* archiveList() const { return m_archiveList; }
+    // Recording, playback and the waveform view.
+    TakeSession* session() const { return m_session.get(); }
+
+    // Runs a button or menu command, as the window's command handler does.
+    void command(int commandId);
+    // Called when the window is closed (its close box, "Exit" or a signal); ends the event loop.
+    void setClosedHandler(std::function<void()> handler) { m_closedHandler = std::move(handler); }
+    // Sets the gains from the slider positions of the Settings record and writes both labels.
+    void updateGains();
+    // Timer ticks counted since the window started.
+    uint64_t ticks() const { return m_ticks; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void initialise();
+    void onTimer();
+    void chooseArchiveFolder();
+    void storeDevice(int32_t& field, int32_t device);
+    void startMixer(const QStringList& arguments);
+
+    ProgramState& m_state;
+    const Skin& m_skin;
+    ClientArea* m_client = nullptr;         // Owned by the window
+    ArchiveList* m_archiveList = nullptr;   // Owned by the client area
+    MainMenu* m_menu = nullptr;             // Owned by the window
+    std::unique_ptr<TakeSession> m_session;
+    QTimer m_timer;
+    uint64_t m_ticks = 0;
+    bool m_hasTake = false;
+    bool m_closed = false;
+    std::function<void()> m_closedHandler;
+};
+
+}

@@ -1,8 +1,0 @@
-// The recorder program's entry.
-
-#include "shell/recorder_application.h"
-
-int main(int argc, char** argv)
-{
-    return wavelark::wavelarkMain(argc, argv);
-}

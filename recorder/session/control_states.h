@@ -1,0 +1,34 @@
+// Which of the main window's controls work in each phase of the take's session: one table for
+// Record, Play, Import, Save and the archive's controls, the archive list and the menus.
+// Window thread only.
+#pragma once
+
+class QMainWindow;
+
+namespace wavelark {
+
+enum class SessionPhase {
+    Idle,       // nothing runs
+    Recording,  // Record has become "Stop"
+    Preparing,  // a new take is being maximised and drawn
+    Playing,    // Play has become "Stop"
+    Busy,       // a save or an import runs
+};
+
+struct ControlStates {
+    bool record = false;
+    bool play = false;
+    bool import = false;
+    bool save = false;
+    bool archiveButtons = false;  // "Folder ...", Explore and Delete
+    bool archiveList = false;
+    bool menus = false;           // "File", "Settings" and "Help"
+};
+
+// The table. Play and Save need a take; while playing the menus stay usable.
+ControlStates controlStates(SessionPhase phase, bool hasTake);
+
+// Enables and disables the window's controls (by identifier) and menus as states says.
+void applyControlStates(QMainWindow& window, const ControlStates& states);
+
+}

@@ -1,0 +1,389 @@
+#include "session/take_session.h"
+
+#include "take/peak_cache.h"
+#include "take/raw_take_maximise.h"
+
+#include "core/identifiers.h"
+#include "core/take_format.h"
+#include "core/toolkit_binding.h"
+
+#include "widgets/skin.h"
+
+#include "sorvak_widgets.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QThread>
+
+namespace wavelark {
+
+namespace {
+
+// Long steps on the window thread let the window repaint between blocks. Every command checks
+// the session's phase first, so nothing the user or a posted call starts there can re-enter.
+void pumpMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+DeviceChoice recordChoice(const Settings& settings)
+{
+    return {settings.recordDevice, settings.bufferSize, settings.bufferCount};
+}
+
+DeviceChoice playbackChoice(const Settings& settings)
+{
+    return {settings.playbackDevice, settings.bufferSize, settings.bufferCount};
+}
+
+}
+
+TakeSession::TakeSession(Settings& settings, const DataPaths& paths, QMainWindow& window, const Skin& skin)
+    : m_settings(settings)
+    , m_paths(paths)
+    , m_window(window)
+    , m_skin(skin)
+{
+    m_engine = std::make_unique<CaptureEngine>(
+        paths.take(), recordChoice(settings), m_monitor,
+        CaptureEngine::Handlers{[this](double elapsed) { setStatusText(recordingStatusText(elapsed)); },
+                                [this] { finishRecording(); }});
+    m_player = std::make_unique<TakePlayer>(paths.take(), playbackChoice(settings), m_monitor, [this] {
+        if (m_player->playing())
+            playCommand();
+    });
+    m_engine->setRecordEnabled(settings.recordEnabled != 0);
+    m_player->setPlayEnabled(settings.playEnabled != 0);
+    m_monitor.setThru(settings.monitorThru != 0);
+}
+
+TakeSession::~TakeSession()
+{
+    close();
+}
+
+void TakeSession::initialise()
+{
+    m_hasTake = QFile::exists(m_paths.take());
+    QWidget* frame = sorvak::findControl(&m_window, ids::kViewFrame);
+    m_view = new WaveformView(*this, frame->geometry(), frame->parentWidget());
+    m_view->setEdgeCursor(m_skin.edgeCursor);
+    m_view->setCaptionFont(m_skin.largeFont);
+    m_view->show();
+    if (m_hasTake)
+        m_view->setSelection(m_settings.selectionStart, m_settings.selectionEnd);
+    m_takeLength = measureTake();
+
+    m_phase = SessionPhase::Preparing;
+    setStatusText(QString::fromLatin1(kRenderingText));
+    pumpMessages();
+    if (m_hasTake && !loadPeakCache(m_paths.peakCache(), m_view->waveformImage()))
+        rebuildWaveform();
+    setStatusText(QString());
+    pumpMessages();
+    m_phase = SessionPhase::Idle;
+    m_view->drawSelection();
+    m_view->compose();
+    applyControlStates(m_window, controlStates(m_phase, m_hasTake));
+    if (m_closed)
+        return;
+
+    QString captureProblem;
+    switch (m_engine->start(&captureProblem)) {
+    case CaptureEngine::StartResult::NoInputDevice:
+        QMessageBox::critical(&m_window, QString::fromLatin1(kNoInputCaption), QString::fromLatin1(kNoInputText));
+        QMetaObject::invokeMethod(&m_window, [window = &m_window] { window->close(); }, Qt::QueuedConnection);
+        return;
+    case CaptureEngine::StartResult::NotOpened:
+        warn(QString::fromLatin1(kRecordCaption),
+             QStringLiteral("The record device could not be opened (%1), so nothing can be recorded.\n\n"
+                            "Choose another one under Settings > Record Device and restart Wavelark.\n"
+                            "The current take can still be played and saved.")
+                 .arg(captureProblem));
+        break;
+    case CaptureEngine::StartResult::Started:
+        break;
+    }
+    QThread::msleep(50);
+    if (!m_player->open()) {
+        m_playbackProblem = QStringLiteral("The playback device could not be opened, so nothing can be played.\n\n"
+                                           "Choose another one under Settings > Playback Device and restart Wavelark.");
+        warn(QString::fromLatin1(kPlayCaption), m_playbackProblem);
+    }
+    showDuration();
+    m_view->clearStatusCache();
+    m_view->updateStatus();
+}
+
+void TakeSession::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_engine->stop();
+    m_player->stopPlaying();
+    m_player->close();
+    // A take recorded up to the close is kept as a finished one.
+    if (m_takeInProgress && m_view)
+        finishRecording();
+}
+
+void TakeSession::recordCommand()
+{
+    if (m_phase != SessionPhase::Idle && m_phase != SessionPhase::Recording)
+        return;
+    if (m_takeInProgress) {
+        finishRecording();
+        return;
+    }
+    if (QMessageBox::question(&m_window, QString::fromLatin1(kRecordCaption), QString::fromLatin1(kConfirmRecordText),
+                              QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    QString error;
+    if (!m_engine->startRecording(&error)) {
+        // Nothing has changed yet: the earlier take and its picture stay.
+        warn(QString::fromLatin1(kRecordCaption), error);
+        return;
+    }
+    m_takeInProgress = true;
+    m_shownSeconds = -1;
+    m_view->clearWaveform();
+    m_view->clearComposed();
+    m_view->setSelection(0, 0);
+    m_view->drawSelection();
+    m_view->compose();
+    setButtonText(ids::kRecordButton, QStringLiteral("Stop"));
+    enterPhase(SessionPhase::Recording);
+}
+
+void TakeSession::finishRecording()
+{
+    if (!m_takeInProgress || m_phase == SessionPhase::Preparing)
+        return;
+    const CaptureEngine::TakeEnding ending = m_engine->stopRecording();
+    m_hasTake = true;
+    enterPhase(SessionPhase::Preparing);
+    setProgress(0);
+    setButtonText(ids::kRecordButton, QStringLiteral("Record"));
+    prepareTake();
+    m_takeInProgress = false;
+    if (!m_closed)
+        enterPhase(SessionPhase::Idle);
+    else
+        m_phase = SessionPhase::Idle;
+    // Also while the window closes: the user learns why the take is short or has gaps.
+    if (!ending.faultMessage.isEmpty())
+        warn(QString::fromLatin1(kRecordCaption), ending.faultMessage);
+    if (ending.losses.any())
+        warn(QString::fromLatin1(kRecordCaption), recordingLossText(ending.losses));
+}
+
+void TakeSession::prepareTake()
+{
+    const std::string path = QFile::encodeName(m_paths.take()).toStdString();
+    const MaximiseResult result = maximiseRawTake(
+        path,
+        [this](int percent) {
+            setProgress(percent);
+            setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
+            pumpMessages();
+        },
+        [this](int percent) {
+            setProgress(percent);
+            setStatusText(QStringLiteral(" Maximizing Audio ... %1 %").arg(percent));
+            pumpMessages();
+        });
+    setProgress(0);
+    if (result.failed)
+        warn(QString::fromLatin1(kRecordCaption),
+             QStringLiteral("The Recording File could not be maximised: %1\n\nThe take has been kept as it was recorded%2.")
+                 .arg(QString::fromLocal8Bit(result.error.c_str()),
+                      result.peak > 0 ? QStringLiteral(", partly maximised") : QString()));
+    m_takeLength = measureTake();
+    m_view->clearWaveform();
+    setStatusText(QString::fromLatin1(kRenderingText));
+    pumpMessages();
+    rebuildWaveform();
+    m_view->drawSelection();
+    m_view->compose();
+    showDuration();
+    pumpMessages();
+}
+
+void TakeSession::rebuildWaveform()
+{
+    buildPeakCache(m_paths.take(), m_paths.peakCache(), m_view->waveformImage(), [this](int) {
+        // The user sees the waveform grow.
+        m_view->compose();
+        pumpMessages();
+    });
+}
+
+void TakeSession::showDuration()
+{
+    setStatusText(QStringLiteral(" Duration : ") + wholeSecondsText(takeSeconds(m_takeLength)));
+}
+
+void TakeSession::playCommand()
+{
+    if (m_player->playing()) {
+        m_player->stopPlaying();
+        m_tail = false;
+        setButtonText(ids::kPlayButton, QStringLiteral("Play"));
+        enterPhase(SessionPhase::Idle);
+        m_view->compose();
+        return;
+    }
+    if (m_phase != SessionPhase::Idle || !m_hasTake)
+        return;
+    if (!m_player->isOpen()) {
+        m_tail = false;
+        warn(QString::fromLatin1(kPlayCaption), m_playbackProblem);
+        return;
+    }
+    m_takeLength = measureTake();
+    if (!m_player->startPlaying(m_view->firstEdge(), m_view->secondEdge(), m_tail)) {
+        m_tail = false;
+        return;
+    }
+    setButtonText(ids::kPlayButton, QStringLiteral("Stop"));
+    enterPhase(SessionPhase::Playing);
+}
+
+void TakeSession::timerTick(uint64_t tick)
+{
+    if (tick % 5000 == 0)
+        m_monitor.resetWritePosition();
+    m_engine->levels().lower();
+    if (!m_view)
+        return;
+    if (m_player->playing() && tick % 2 == 0)
+        m_view->compose();
+    const auto seconds = static_cast<int64_t>(m_engine->elapsedSeconds());
+    if (seconds != m_shownSeconds) {
+        m_shownSeconds = seconds;
+        m_view->compose();
+    }
+}
+
+void TakeSession::setGains(double recordGain, double playGain)
+{
+    m_engine->setRecordGain(recordGain);
+    m_player->setPlayGain(playGain);
+}
+
+void TakeSession::setMonitorThru(bool on)
+{
+    m_monitor.setThru(on);
+}
+
+void TakeSession::setRecordEnabled(bool enabled)
+{
+    m_engine->setRecordEnabled(enabled);
+}
+
+void TakeSession::setPlayEnabled(bool enabled)
+{
+    m_player->setPlayEnabled(enabled);
+}
+
+void TakeSession::beginLongOperation()
+{
+    enterPhase(SessionPhase::Busy);
+}
+
+void TakeSession::endLongOperation()
+{
+    enterPhase(SessionPhase::Idle);
+}
+
+bool TakeSession::selectionAllowed() const
+{
+    return m_hasTake && m_phase != SessionPhase::Preparing && m_phase != SessionPhase::Busy;
+}
+
+bool TakeSession::recording() const
+{
+    return m_phase == SessionPhase::Recording;
+}
+
+double TakeSession::recordingSeconds() const
+{
+    return m_engine->elapsedSeconds();
+}
+
+bool TakeSession::playing() const
+{
+    return m_player->playing();
+}
+
+double TakeSession::playCursor() const
+{
+    return m_player->playCursor();
+}
+
+void TakeSession::setPlayCursor(double column)
+{
+    m_player->setPlayCursor(column);
+}
+
+void TakeSession::stopPlaying()
+{
+    if (m_player->playing())
+        playCommand();
+}
+
+void TakeSession::playSelection(bool tail)
+{
+    m_tail = tail;
+    if (!m_player->playing())
+        playCommand();
+}
+
+void TakeSession::setStatusText(const QString& text)
+{
+    if (auto* status = static_cast<QLabel*>(sorvak::findControl(&m_window, ids::kStatusLine)))
+        status->setText(text);
+}
+
+void TakeSession::selectionDrawn(uint32_t firstEdge, uint32_t secondEdge)
+{
+    m_settings.selectionStart = firstEdge;
+    m_settings.selectionEnd = secondEdge;
+}
+
+void TakeSession::enterPhase(SessionPhase phase)
+{
+    m_phase = phase;
+    applyControlStates(m_window, controlStates(phase, m_hasTake));
+}
+
+void TakeSession::setButtonText(int control, const QString& text)
+{
+    if (auto* button = static_cast<QAbstractButton*>(sorvak::findControl(&m_window, control)))
+        button->setText(text);
+}
+
+void TakeSession::setProgress(int percent)
+{
+    if (auto* progress = static_cast<QProgressBar*>(sorvak::findControl(&m_window, ids::kProgressBar)))
+        progress->setValue(percent);
+}
+
+void TakeSession::warn(const QString& caption, const QString& text)
+{
+    QMessageBox::warning(&m_window, caption, text);
+}
+
+uint32_t TakeSession::measureTake() const
+{
+    return g_toolkit.FileSize(QFile::encodeName(m_paths.take()).constData());
+}
+
+}

@@ -1,0 +1,121 @@
+// The take's session in the main window: the recording engine, the player, the monitor FIFO and
+// the waveform view together, with the Record and Play commands, the stop processing of a new
+// take (raw take maximise, peak cache rebuild, duration) and the enable states that go with
+// them. The main window owns one, creates it in its initialisation and closes it when the window
+// closes. Window thread only; the engines' workers reach it only through posted calls.
+#pragma once
+
+#include "session/control_states.h"
+
+#include "audio/capture_engine.h"
+#include "audio/monitor_fifo.h"
+#include "audio/take_player.h"
+
+#include "core/data_folders.h"
+#include "core/settings.h"
+
+#include "widgets/waveform_view.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QMainWindow;
+
+namespace wavelark {
+
+struct Skin;
+
+inline constexpr char kRecordCaption[] = "RECORD";
+inline constexpr char kConfirmRecordText[] = "Confirm Record?";
+inline constexpr char kRenderingText[] = "Rendering Waveform ... Please Wait ...";
+inline constexpr char kPlayCaption[] = "PLAY";
+
+class TakeSession : public WaveformHost {
+public:
+    // settings is the program's record: the session reads the devices, buffers and switches from
+    // it and writes the selection into it. window holds the controls by identifier (the waveform
+    // frame 1030 among them). settings, paths, window and skin must outlive the session.
+    TakeSession(Settings& settings, const DataPaths& paths, QMainWindow& window, const Skin& skin);
+    ~TakeSession() override;
+
+    // Creates the view over the waveform frame, draws the take from the peak cache (or rebuilds
+    // it) with the stored selection, then starts capture, waits 50 ms and opens the player. No
+    // input device: the "ERROR" message, and the window is closed. A record or playback device
+    // that cannot be opened is reported; the rest of the program works without it.
+    void initialise();
+    // Stops capture (a recording running is finished and kept as any take) and the player. Call
+    // when the window closes; idempotent.
+    void close();
+
+    void recordCommand();
+    void playCommand();
+    // The window's 30 ms timer, after its own work; tick counts from 0. Starts the monitor FIFO
+    // over every 5,000th tick (the first included) so that a stalled player never lets it fill.
+    void timerTick(uint64_t tick);
+
+    // The sliders' gains, 0.0..1.0, and "Monitor - Thru".
+    void setGains(double recordGain, double playGain);
+    void setMonitorThru(bool on);
+    bool monitorThru() const { return m_monitor.thru(); }
+    void setRecordEnabled(bool enabled);
+    void setPlayEnabled(bool enabled);
+
+    // A save or an import runs: the view ignores the mouse and the controls rest. end restores
+    // the idle states.
+    void beginLongOperation();
+    void endLongOperation();
+
+    bool hasTake() const { return m_hasTake; }
+    bool takeInProgress() const { return m_takeInProgress; }
+    SessionPhase phase() const { return m_phase; }
+    WaveformView* view() const { return m_view; }
+    CaptureEngine& engine() { return *m_engine; }
+    TakePlayer& player() { return *m_player; }
+    const LevelPeaks& levels() const { return m_engine->levels(); }
+    LevelPeaks& levels() { return m_engine->levels(); }
+
+    // WaveformHost
+    bool selectionAllowed() const override;
+    bool recording() const override;
+    double recordingSeconds() const override;
+    bool playing() const override;
+    double playCursor() const override;
+    void setPlayCursor(double column) override;
+    void stopPlaying() override;
+    void playSelection(bool tail) override;
+    uint32_t takeLength() const override { return m_takeLength; }
+    void setStatusText(const QString& text) override;
+    void selectionDrawn(uint32_t firstEdge, uint32_t secondEdge) override;
+
+private:
+    void finishRecording();
+    void prepareTake();
+    void rebuildWaveform();
+    void showDuration();
+    void enterPhase(SessionPhase phase);
+    void setButtonText(int control, const QString& text);
+    void setProgress(int percent);
+    void warn(const QString& caption, const QString& text);
+    uint32_t measureTake() const;
+
+    Settings& m_settings;
+    const DataPaths& m_paths;
+    QMainWindow& m_window;
+    const Skin& m_skin;
+    MonitorFifo m_monitor;
+    std::unique_ptr<CaptureEngine> m_engine;
+    std::unique_ptr<TakePlayer> m_player;
+    WaveformView* m_view = nullptr;  // Owned by the window's client area
+    SessionPhase m_phase = SessionPhase::Idle;
+    uint32_t m_takeLength = 0;
+    bool m_hasTake = false;
+    bool m_takeInProgress = false;   // from Record to the end of the stop processing
+    bool m_tail = false;
+    bool m_closed = false;
+    int64_t m_shownSeconds = -1;
+    QString m_playbackProblem;       // why the player could not be opened, empty when it is
+};
+
+}

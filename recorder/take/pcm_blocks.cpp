@@ -1,0 +1,190 @@
+#include "take/pcm_blocks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace wavelark {
+
+namespace {
+
+constexpr std::size_t kPageSize = 4096;
+
+// Reads up to bytes at offset, retrying interrupted and partial reads; the count read, -1 on error.
+ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got = ::pread(descriptor, into + done, bytes - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t put = ::pwrite(descriptor, from + done, bytes - done, static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Walks the region block by block: read, hand over, report. A read that fails, or a region that
+// ends before its size (the file was cut short meanwhile), stops the walk with the reason in
+// error: a pass over part of the audio must never pass for a pass over all of it.
+template <typename Visit>
+bool forEachBlock(const PcmRegion& region, std::size_t blockSize, const BlockProgress& progress, std::string* error,
+                  Visit visit)
+{
+    AlignedBlock block = allocateBlock(blockSize);
+    uint64_t done = 0;
+    int reported = -1;
+    while (done < region.dataSize()) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(blockSize, region.dataSize() - done));
+        const ssize_t got = readFully(region.descriptor(), block.get(), wanted, region.dataOffset() + done);
+        if (got < 0 || static_cast<std::size_t>(got) < wanted) {
+            if (error)
+                *error = got < 0 ? std::string(std::strerror(errno)) : std::string("the file ended before its audio did");
+            return false;
+        }
+        // Whole frames only: a trailing partial frame is left as it stands.
+        const std::size_t usable = wanted & ~std::size_t{3};
+        if (usable > 0 && !visit(block.get(), usable, region.dataOffset() + done))
+            return false;
+        done += wanted;
+        if (progress) {
+            const int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(region.dataSize()));
+            if (percent != reported) {
+                reported = percent;
+                progress(percent);
+            }
+        }
+    }
+    return true;
+}
+
+}
+
+void AlignedFree::operator()(void* block) const
+{
+    std::free(block);
+}
+
+AlignedBlock allocateBlock(std::size_t bytes)
+{
+    const std::size_t rounded = (bytes + kPageSize - 1) / kPageSize * kPageSize;
+    void* block = std::aligned_alloc(kPageSize, rounded);
+    if (!block)
+        throw std::bad_alloc();
+    return AlignedBlock(static_cast<uint8_t*>(block));
+}
+
+PcmRegion::PcmRegion(PcmRegion&& other) noexcept
+    : m_descriptor(std::exchange(other.m_descriptor, -1))
+    , m_offset(other.m_offset)
+    , m_size(other.m_size)
+{
+}
+
+PcmRegion& PcmRegion::operator=(PcmRegion&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_descriptor = std::exchange(other.m_descriptor, -1);
+        m_offset = other.m_offset;
+        m_size = other.m_size;
+    }
+    return *this;
+}
+
+PcmRegion::~PcmRegion()
+{
+    close();
+}
+
+bool PcmRegion::openForRewrite(const std::string& path, uint64_t offset, uint64_t size, std::string* error)
+{
+    close();
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (descriptor < 0) {
+        if (error)
+            *error = std::strerror(errno);
+        return false;
+    }
+    if (size == 0) {
+        struct stat status {};
+        if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+            if (error)
+                *error = "not a regular file";
+            ::close(descriptor);
+            return false;
+        }
+        size = static_cast<uint64_t>(status.st_size) > offset ? static_cast<uint64_t>(status.st_size) - offset : 0;
+    }
+    m_descriptor = descriptor;
+    m_offset = offset;
+    m_size = size;
+    return true;
+}
+
+void PcmRegion::close()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
+}
+
+int16_t largestSample(const int16_t* samples, std::size_t count)
+{
+    int16_t peak = 0;
+    for (std::size_t index = 0; index < count; ++index)
+        peak = std::max(peak, samples[index]);
+    return peak;
+}
+
+std::optional<int16_t> scanPeak(const PcmRegion& region, const BlockProgress& progress, std::size_t blockSize,
+                                std::string* error)
+{
+    int16_t peak = 0;
+    const bool complete = forEachBlock(region, blockSize, progress, error, [&](uint8_t* bytes, std::size_t length, uint64_t) {
+        peak = std::max(peak, largestSample(reinterpret_cast<const int16_t*>(bytes), length / 2));
+        return true;
+    });
+    if (!complete)
+        return std::nullopt;
+    return peak;
+}
+
+bool rewriteBlocks(const PcmRegion& region, const SampleChange& change, const BlockProgress& progress,
+                   std::size_t blockSize, std::string* error)
+{
+    return forEachBlock(region, blockSize, progress, error, [&](uint8_t* bytes, std::size_t length, uint64_t offset) {
+        change(reinterpret_cast<int16_t*>(bytes), length / 2);
+        if (writeFully(region.descriptor(), bytes, length, offset))
+            return true;
+        if (error)
+            *error = std::strerror(errno);
+        return false;
+    });
+}
+
+}

@@ -1,0 +1,256 @@
+#include "take/peak_cache.h"
+
+#include <QFile>
+#include <QPainter>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+namespace wavelark {
+
+namespace {
+
+const QColor kWaveformColour(0, 0, 128);
+
+// The column walk: per frame only a shift, an add, two compares and the column test.
+class ColumnWalker {
+public:
+    ColumnWalker(int width, int height, std::size_t frameCount)
+        : m_step(static_cast<double>(width + 1) / static_cast<double>(frameCount))
+        , m_mid(static_cast<int16_t>(height) / 2)
+        // A view without height would divide by zero; it draws at full scale instead.
+        , m_scale(static_cast<int16_t>(height) > 0 ? 70000 / static_cast<int16_t>(height) : 70000)
+    {
+    }
+
+    // Consumes frames; every frame that ends a column emits it. The column test follows x frame
+    // by frame (its additions must happen one by one to give the same x); the mono mix's extremes
+    // of the frames up to the column's end are then found in one sweep.
+    template <typename Emit>
+    void walk(const int16_t* frames, std::size_t count, Emit emitColumn)
+    {
+        std::size_t frame = 0;
+        while (frame < count) {
+            std::size_t last = frame;
+            double x = m_x;
+            // x is never negative, so its fractional part is x - trunc(x), exactly fmod(x, 1.0).
+            while (last < count && x - static_cast<double>(static_cast<int64_t>(x)) + m_step < 1.0) {
+                x += m_step;
+                ++last;
+            }
+            const bool endsColumn = last < count;
+            const std::size_t end = endsColumn ? last + 1 : count;
+            sweepExtremes(frames + frame * 2, end - frame);
+            if (endsColumn) {
+                emitColumn(static_cast<int>(x), m_maximum, m_minimum);
+                m_maximum = 0;
+                m_minimum = 0;
+                x += m_step;
+            }
+            m_x = x;
+            frame = end;
+        }
+    }
+
+    int rowOf(int value) const { return m_mid - value / m_scale; }
+    int mid() const { return m_mid; }
+
+private:
+    // The largest and the smallest mono mix (left >> 1) + (right >> 1) so far, both starting at
+    // 0: only positive values raise the maximum and only negative ones lower the minimum.
+    void sweepExtremes(const int16_t* samples, std::size_t frameCount)
+    {
+        std::size_t frame = 0;
+#if defined(__SSE2__)
+        if (frameCount >= 8) {
+            __m128i maximum = _mm_set1_epi16(static_cast<int16_t>(m_maximum));
+            __m128i minimum = _mm_set1_epi16(static_cast<int16_t>(m_minimum));
+            const __m128i ones = _mm_set1_epi16(1);
+            for (; frame + 8 <= frameCount; frame += 8) {
+                const auto* at = reinterpret_cast<const __m128i*>(samples + frame * 2);
+                // Halve every sample, add each frame's pair into 32 bits (it fits 16) and pack.
+                const __m128i first = _mm_madd_epi16(_mm_srai_epi16(_mm_loadu_si128(at), 1), ones);
+                const __m128i second = _mm_madd_epi16(_mm_srai_epi16(_mm_loadu_si128(at + 1), 1), ones);
+                const __m128i mixed = _mm_packs_epi32(first, second);
+                maximum = _mm_max_epi16(maximum, mixed);
+                minimum = _mm_min_epi16(minimum, mixed);
+            }
+            alignas(16) int16_t lanes[8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), maximum);
+            for (int16_t lane : lanes)
+                m_maximum = std::max<int>(m_maximum, lane);
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), minimum);
+            for (int16_t lane : lanes)
+                m_minimum = std::min<int>(m_minimum, lane);
+        }
+#endif
+        for (; frame < frameCount; ++frame) {
+            const int mixed = static_cast<int16_t>((samples[frame * 2] >> 1) + (samples[frame * 2 + 1] >> 1));
+            if (mixed < 0 && mixed < m_minimum)
+                m_minimum = mixed;
+            else if (mixed >= 0 && mixed > m_maximum)
+                m_maximum = mixed;
+        }
+    }
+
+    double m_step;
+    double m_x = 0.0;
+    int m_mid;
+    int m_scale;
+    int m_maximum = 0;
+    int m_minimum = 0;
+};
+
+// Pen moves and vertices, drawn as they come.
+class PolylineDrawer {
+public:
+    PolylineDrawer(QImage* image, std::vector<PeakVertex>& vertices)
+        : m_vertices(vertices)
+    {
+        if (image) {
+            m_painter.emplace(image);
+            m_painter->setPen(QPen(kWaveformColour, 1));
+        }
+    }
+
+    void column(const ColumnWalker& walker, int x, int maximum, int minimum)
+    {
+        if (maximum != 0)
+            add(x, walker.rowOf(maximum));
+        if (minimum != 0)
+            add(x, walker.rowOf(minimum));
+        if (maximum == 0 && minimum == 0)
+            m_pen = QPoint(x, walker.mid());
+    }
+
+    void centreLine(int width, int mid)
+    {
+        if (m_painter)
+            m_painter->drawLine(0, mid, width, mid);
+    }
+
+private:
+    void add(int x, int y)
+    {
+        const QPoint point(x, y);
+        if (!m_started) {
+            m_started = true;
+            m_pen = point;
+            m_vertices.push_back({static_cast<int16_t>(x), static_cast<int16_t>(y)});
+        }
+        if (m_painter)
+            m_painter->drawLine(m_pen, point);
+        m_pen = point;
+        m_vertices.push_back({static_cast<int16_t>(x), static_cast<int16_t>(y)});
+    }
+
+    std::vector<PeakVertex>& m_vertices;
+    std::optional<QPainter> m_painter;
+    QPoint m_pen;
+    bool m_started = false;
+};
+
+bool writeVertices(const QString& cachePath, const std::vector<PeakVertex>& vertices)
+{
+    QFile cache(cachePath);
+    if (!cache.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    std::vector<uint8_t> bytes(vertices.size() * 4);
+    for (std::size_t index = 0; index < vertices.size(); ++index) {
+        const uint16_t x = static_cast<uint16_t>(vertices[index].x);
+        const uint16_t y = static_cast<uint16_t>(vertices[index].y);
+        const uint8_t vertex[4] = {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8), static_cast<uint8_t>(y),
+                                   static_cast<uint8_t>(y >> 8)};
+        std::memcpy(bytes.data() + index * 4, vertex, 4);
+    }
+    return cache.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
+               == static_cast<qint64>(bytes.size())
+           && cache.flush();
+}
+
+}
+
+std::vector<PeakVertex> computePeakVertices(const int16_t* frames, std::size_t frameCount, int width, int height)
+{
+    std::vector<PeakVertex> vertices;
+    if (frameCount == 0)
+        return vertices;
+    ColumnWalker walker(width, height, frameCount);
+    PolylineDrawer drawer(nullptr, vertices);
+    walker.walk(frames, frameCount,
+                [&](int x, int maximum, int minimum) { drawer.column(walker, x, maximum, minimum); });
+    return vertices;
+}
+
+PeakCacheResult buildPeakCache(const QString& takePath, const QString& cachePath, QImage& image,
+                               const BlockProgress& progress)
+{
+    PeakCacheResult result;
+    QFile reader(takePath);
+    if (!reader.open(QIODevice::ReadOnly))
+        return result;
+    result.takeOpened = true;
+    const uint64_t bytes = static_cast<uint64_t>(reader.size()) & ~uint64_t{3};
+    const std::size_t frames = bytes / 4;
+    const int width = image.width();
+    const int height = image.height();
+    {
+        PolylineDrawer drawer(&image, result.vertices);
+        if (frames > 0) {
+            ColumnWalker walker(width, height, frames);
+            AlignedBlock block = allocateBlock(kPeakCacheBlockSize);
+            uint64_t done = 0;
+            int reported = -1;
+            while (done < bytes) {
+                const qint64 wanted = static_cast<qint64>(std::min<uint64_t>(kPeakCacheBlockSize, bytes - done));
+                const qint64 got = reader.read(reinterpret_cast<char*>(block.get()), wanted);
+                if (got <= 0)
+                    break;
+                walker.walk(reinterpret_cast<const int16_t*>(block.get()), static_cast<std::size_t>(got) / 4,
+                            [&](int x, int maximum, int minimum) { drawer.column(walker, x, maximum, minimum); });
+                done += static_cast<uint64_t>(got);
+                const int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(bytes));
+                if (progress && percent != reported) {
+                    reported = percent;
+                    progress(percent);
+                }
+                if (got < wanted)
+                    break;
+            }
+        }
+        drawer.centreLine(width, static_cast<int16_t>(height) / 2);
+    }
+    result.cacheWritten = writeVertices(cachePath, result.vertices);
+    return result;
+}
+
+bool loadPeakCache(const QString& cachePath, QImage& image)
+{
+    QFile cache(cachePath);
+    if (!cache.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = cache.readAll();
+    if (bytes.size() < 8)
+        return false;
+    const std::size_t count = static_cast<std::size_t>(bytes.size()) / 4;
+    QPolygon polyline(static_cast<int>(count));
+    for (std::size_t index = 0; index < count; ++index) {
+        const auto* vertex = reinterpret_cast<const uint8_t*>(bytes.constData()) + index * 4;
+        const int16_t x = static_cast<int16_t>(vertex[0] | vertex[1] << 8);
+        const int16_t y = static_cast<int16_t>(vertex[2] | vertex[3] << 8);
+        polyline.setPoint(static_cast<int>(index), x, y);
+    }
+    QPainter painter(&image);
+    painter.setPen(QPen(kWaveformColour, 1));
+    painter.drawPolyline(polyline);
+    painter.drawLine(0, image.height() / 2, image.width(), image.height() / 2);
+    return true;
+}
+
+}

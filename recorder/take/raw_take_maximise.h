@@ -1,0 +1,46 @@
+// The raw take maximise: normalises the whole raw take file in place so that its largest
+// positive sample becomes 32766. Runs after every recording and every import, on the window
+// thread, reporting its two passes through the caller's progress functions.
+#pragma once
+
+#include "take/pcm_blocks.h"
+
+#include <cstdint>
+#include <string>
+
+namespace wavelark {
+
+// The samples' clamp: never quite full scale, also at unit gain.
+inline constexpr double kLargestMaximisedSample = 32766.0;
+
+// sample × gain, held to -32766..32766 and truncated toward zero.
+inline int16_t maximisedSample(int16_t sample, double gain)
+{
+    double value = sample * gain;
+    if (value > kLargestMaximisedSample)
+        value = kLargestMaximisedSample;
+    else if (value < -kLargestMaximisedSample)
+        value = -kLargestMaximisedSample;
+    return static_cast<int16_t>(value);
+}
+
+// Every sample through maximisedSample.
+void maximiseSamples(int16_t* samples, std::size_t count, double gain);
+
+struct MaximiseResult {
+    bool opened = false;    // the file could be opened for reading and writing
+    int16_t peak = 0;       // the largest sample before the pass
+    bool rewritten = false; // the samples were rewritten (not for a silent take, peak 0)
+    bool failed = false;    // a read or write failed part-way: see error
+    std::string error;      // why the file could not be opened, read or written
+};
+
+// Scans the file for its peak (scanProgress after each block: " Scanning Audio ... "), then
+// rewrites every sample with the gain 32767 / peak (rewriteProgress: " Maximizing Audio ... ").
+// A take without a positive sample is left unchanged: its gain would be a division by zero. A
+// scan that cannot read the whole take leaves it unchanged too; a rewrite that fails part-way
+// leaves the blocks before the failure maximised.
+MaximiseResult maximiseRawTake(const std::string& path, const BlockProgress& scanProgress,
+                               const BlockProgress& rewriteProgress, std::size_t blockSize = kPcmBlockSize);
+
+}

@@ -1,0 +1,245 @@
+// Recording and playing in the real main window, headless, with the test audio device: Record
+// with its confirmation, Stop with the raw take maximise and the peak cache, the enable states,
+// closing during a recording, and Play from a selection made with the mouse.
+
+#include "capture_test_support.h"
+#include "recorder_test_support.h"
+
+#include "session/take_session.h"
+
+#include "archive/archive_list.h"
+
+#include "core/identifiers.h"
+#include "app/main_window.h"
+#include "app/recorder_application.h"
+
+#include "sorvak_widgets.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+namespace wavelark {
+namespace {
+
+class RecordingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing::ensureApplication();
+        // Loaded by path first, so that the program's load by name finds it in every build.
+        ASSERT_NE(dlopen(WAVELARK_TOOLKIT_PATH, RTLD_NOW | RTLD_GLOBAL), nullptr);
+        testing::useTestDevice("test:input=sine,1000,-6");
+        testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+        settings.putInt(3144, 0);
+        testing::writeFile(m_home.settingsPath(), settings.bytes);
+        m_boxes.onTitle(QStringLiteral("RECORD"), [this](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (box && box->button(QMessageBox::Yes) && m_answerYes)
+                box->button(QMessageBox::Yes)->click();
+            else
+                modal->close();
+        });
+    }
+    void TearDown() override
+    {
+        m_recorder.shutDown();
+        testing::useTestDevice("test");
+    }
+    void start()
+    {
+        ASSERT_TRUE(m_recorder.startUp());
+        m_window = m_recorder.mainWindow();
+        ASSERT_NE(m_window, nullptr);
+        m_session = m_window->session();
+        ASSERT_NE(m_session, nullptr);
+    }
+    QWidget* control(int id) { return sorvak::findControl(m_window, id); }
+    QString buttonText(int id) { return static_cast<QPushButton*>(control(id))->text(); }
+    QString status() { return static_cast<QLabel*>(control(ids::kStatusLine))->text(); }
+    std::filesystem::path takePath() const { return m_home.home() / "recording.raw"; }
+    std::filesystem::path cachePath() const { return m_home.home() / "wd.dat"; }
+
+    void record(double seconds)
+    {
+        QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+        ASSERT_TRUE(m_session->takeInProgress());
+        ASSERT_TRUE(testing::pumpUntil([&] { return m_session->engine().elapsedSeconds() >= seconds; }));
+    }
+
+    testing::RecorderHome m_home;
+    testing::ModalRecorder m_boxes;
+    RecorderApplication m_recorder;
+    MainWindow* m_window = nullptr;
+    TakeSession* m_session = nullptr;
+    bool m_answerYes = true;
+};
+
+const std::vector<int> kDisabledWhileRecording = {ids::kSaveButton,   ids::kExploreButton, ids::kPlayButton,
+                                                  ids::kImportButton, ids::kDeleteButton,  ids::kFolderButton};
+
+TEST_F(RecordingWindowTest, RecordAndStopLeavesAMaximisedTakeWithItsWaveform)
+{
+    start();
+    record(0.3);
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Stop"));
+    for (int id : kDisabledWhileRecording)
+        EXPECT_FALSE(control(id)->isEnabled()) << id;
+    EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
+    EXPECT_FALSE(m_window->archiveList()->isEnabled());
+    for (QAction* menu : m_window->menuBar()->actions())
+        EXPECT_FALSE(menu->isEnabled());
+    EXPECT_TRUE(testing::pumpUntil([&] { return status().startsWith(QStringLiteral(" Recording : ")); }));
+
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+    for (int id : kDisabledWhileRecording)
+        EXPECT_TRUE(control(id)->isEnabled()) << id;
+    for (QAction* menu : m_window->menuBar()->actions())
+        EXPECT_TRUE(menu->isEnabled());
+    EXPECT_TRUE(status().startsWith(QStringLiteral(" Duration : ")));
+
+    const std::vector<int16_t> take = testing::readSamples(takePath().string());
+    ASSERT_GT(take.size(), 0u);
+    EXPECT_EQ(*std::max_element(take.begin(), take.end()), 32766);
+    EXPECT_EQ(m_session->takeLength(), take.size() * 2);
+    EXPECT_GE(std::filesystem::file_size(cachePath()), 8u);
+}
+
+TEST_F(RecordingWindowTest, AnsweringNoKeepsTheEarlierTake)
+{
+    testing::writeSamples(takePath().string(), {100, 200, 300, 400});
+    start();
+    m_answerYes = false;
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_EQ(testing::readSamples(takePath().string()), (std::vector<int16_t>{100, 200, 300, 400}));
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+    ASSERT_FALSE(m_boxes.seen().empty());
+    EXPECT_EQ(m_boxes.seen().back().text, QStringLiteral("Confirm Record?"));
+}
+
+TEST_F(RecordingWindowTest, TakeThatCannotBeCreatedIsReportedAndTheWindowStaysIdle)
+{
+    std::filesystem::create_directories(takePath());
+    start();
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_FALSE(m_session->engine().recording());
+    ASSERT_GE(m_boxes.seen().size(), 2u);
+    EXPECT_TRUE(m_boxes.seen().back().text.contains(QStringLiteral("could not be created")));
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+    EXPECT_TRUE(control(ids::kImportButton)->isEnabled());
+}
+
+TEST_F(RecordingWindowTest, ClosingDuringARecordingKeepsTheTakeAsAFinishedOne)
+{
+    start();
+    record(0.3);
+    m_window->close();
+    const std::vector<int16_t> take = testing::readSamples(takePath().string());
+    ASSERT_GT(take.size(), 0u);
+    EXPECT_EQ(*std::max_element(take.begin(), take.end()), 32766);
+    EXPECT_GE(std::filesystem::file_size(cachePath()), 8u);
+}
+
+TEST_F(RecordingWindowTest, SelectionDraggedInTheViewPlaysAndStopsByItself)
+{
+    // Half a second of take.
+    std::vector<int16_t> take(44100);
+    for (std::size_t index = 0; index < take.size(); ++index)
+        take[index] = static_cast<int16_t>(index % 2000);
+    testing::writeSamples(takePath().string(), take);
+    start();
+    WaveformView* view = m_session->view();
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(400, 50), view->mapToGlobal(QPointF(400, 50)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &drag);
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(400, 50));
+    EXPECT_EQ(view->firstEdge(), 100u);
+    EXPECT_EQ(view->secondEdge(), 400u);
+    ASSERT_TRUE(m_session->playing());
+    EXPECT_EQ(buttonText(ids::kPlayButton), QStringLiteral("Stop"));
+    EXPECT_FALSE(control(ids::kRecordButton)->isEnabled());
+    EXPECT_FALSE(control(ids::kSaveButton)->isEnabled());
+    ASSERT_TRUE(testing::pumpUntil([&] { return !m_session->playing(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(buttonText(ids::kPlayButton), QStringLiteral("Play"));
+    EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
+    EXPECT_EQ(m_session->playCursor(), 100.0);
+}
+
+// An unplugged interface or a stored id the system no longer has: both devices are reported at
+// start-up, Record keeps the old take, Play stays off, and the take can still be seen.
+TEST_F(RecordingWindowTest, DevicesThatCannotBeOpenedAreReportedAndNothingIsLost)
+{
+    testing::useTestDevice("test:input=sine;inputs=1;outputs=0");
+    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+    settings.putInt(3144, 0);
+    settings.putInt(2048, 2);
+    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    const std::vector<int16_t> take(44100 * 2, 1000);
+    testing::writeSamples(takePath().string(), take);
+    m_answerYes = true;
+    start();
+    QStringList titles = m_boxes.titles();
+    EXPECT_TRUE(titles.contains(QStringLiteral("RECORD")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("PLAY")));
+    EXPECT_TRUE(control(ids::kPlayButton)->isEnabled());
+
+    const std::size_t before = m_boxes.seen().size();
+    QTest::mouseClick(control(ids::kPlayButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->playing());
+    EXPECT_EQ(buttonText(ids::kPlayButton), QStringLiteral("Play"));
+    EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
+    ASSERT_EQ(m_boxes.seen().size(), before + 1);
+    EXPECT_TRUE(m_boxes.seen().back().text.contains(QStringLiteral("playback device")));
+
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+    EXPECT_TRUE(m_boxes.seen().back().text.contains(QStringLiteral("record device")));
+    EXPECT_EQ(testing::readSamples(takePath().string()), take);
+}
+
+// The stop processing runs the event loop between blocks: a command that arrives meanwhile (a
+// click, a posted call) must find the session busy and change nothing.
+TEST_F(RecordingWindowTest, CommandsDuringTheStopProcessingAreIgnored)
+{
+    m_answerYes = true;
+    start();
+    record(1.0);
+    int duringPreparation = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (m_session->phase() != SessionPhase::Preparing)
+            return;
+        ++duringPreparation;
+        m_window->command(ids::kRecordButton);
+        m_window->command(ids::kPlayButton);
+    });
+    poke.start(0);
+    const std::size_t confirmations = m_boxes.titles().count(QStringLiteral("RECORD"));
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    poke.stop();
+    EXPECT_GT(duringPreparation, 0);
+    EXPECT_EQ(m_boxes.titles().count(QStringLiteral("RECORD")), confirmations);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_FALSE(m_session->playing());
+    EXPECT_EQ(m_session->phase(), SessionPhase::Idle);
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+}
+
+}
+}

@@ -1,0 +1,189 @@
+// The raw take maximise and its block passes, checked against the per-sample definition.
+
+#include "capture_test_support.h"
+
+#include "take/pcm_blocks.h"
+#include "take/raw_take_maximise.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include <cmath>
+#include <random>
+
+namespace wavelark {
+namespace {
+
+using testing::readSamples;
+using testing::TemporaryFolder;
+using testing::writeSamples;
+
+// The maximise written out plainly: gain 32767 / peak, clamp to ±32766, truncate.
+std::vector<int16_t> maximisedByDefinition(const std::vector<int16_t>& samples)
+{
+    int16_t peak = 0;
+    for (int16_t sample : samples)
+        peak = std::max(peak, sample);
+    if (peak == 0)
+        return samples;
+    const double gain = 32767.0 / peak;
+    std::vector<int16_t> result;
+    for (int16_t sample : samples)
+        result.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
+    return result;
+}
+
+// Music-like: a few partials with a slow envelope and some noise.
+std::vector<int16_t> musicLike(std::size_t frames, double level)
+{
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0.0, 300.0);
+    std::vector<int16_t> samples(frames * 2);
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const double time = frame / 44100.0;
+        const double envelope = 0.5 + 0.5 * std::sin(2 * 3.14159 * 0.3 * time);
+        const double value = level * envelope
+                             * (0.5 * std::sin(2 * 3.14159 * 220 * time) + 0.3 * std::sin(2 * 3.14159 * 331 * time))
+                             + noise(random);
+        samples[frame * 2] = static_cast<int16_t>(std::clamp(value, -32768.0, 32767.0));
+        samples[frame * 2 + 1] = static_cast<int16_t>(std::clamp(-0.7 * value, -32768.0, 32767.0));
+    }
+    return samples;
+}
+
+class RawTakeMaximiseBlocks : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(RawTakeMaximiseBlocks, GivesThePerSampleResultWhateverTheBlockSize)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    // Not a whole number of blocks, with a trailing half frame the passes leave alone.
+    std::vector<int16_t> samples = musicLike(100003, 12000.0);
+    samples.push_back(1234);
+    writeSamples(path, samples);
+    std::vector<int16_t> expected = maximisedByDefinition({samples.begin(), samples.end() - 1});
+    expected.push_back(1234);
+
+    std::vector<int> scanReports;
+    std::vector<int> rewriteReports;
+    const MaximiseResult result = maximiseRawTake(
+        path, [&](int percent) { scanReports.push_back(percent); },
+        [&](int percent) { rewriteReports.push_back(percent); }, GetParam());
+    ASSERT_TRUE(result.rewritten);
+    EXPECT_EQ(readSamples(path), expected);
+    ASSERT_FALSE(scanReports.empty());
+    EXPECT_EQ(scanReports.back(), 100);
+    EXPECT_EQ(rewriteReports.back(), 100);
+    EXPECT_TRUE(std::is_sorted(scanReports.begin(), scanReports.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RawTakeMaximiseBlocks, ::testing::Values(4096, 65536, 1048576));
+
+class MaximiseSamplesGain : public ::testing::TestWithParam<double> {};
+
+TEST_P(MaximiseSamplesGain, EveryValueEqualsThePerSampleComputation)
+{
+    // Every 16-bit value, at every position of the eight-sample groups and in the tail.
+    std::vector<int16_t> samples;
+    for (int value = -32768; value <= 32767; ++value)
+        samples.push_back(static_cast<int16_t>(value));
+    std::shuffle(samples.begin(), samples.end(), std::mt19937(11));
+    samples.push_back(32767);
+    samples.push_back(-32768);
+    samples.push_back(3);
+    const double gain = GetParam();
+    std::vector<int16_t> expected;
+    for (int16_t sample : samples)
+        expected.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
+    maximiseSamples(samples.data(), samples.size(), gain);
+    EXPECT_EQ(samples, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gains, MaximiseSamplesGain,
+                         ::testing::Values(1.0, 32767.0 / 16383.0, 32767.0 / 12345.0, 32767.0, 32767.0 / 32766.0,
+                                           0.5),
+                         [](const auto& info) { return "Gain" + std::to_string(info.index); });
+
+TEST(RawTakeMaximise, PeakOf16383ScalesByJustOverTwo)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    writeSamples(path, {16383, -16384, 100, -32768, 8191, 1});
+    maximiseRawTake(path, {}, {});
+    const double gain = 32767.0 / 16383.0;
+    EXPECT_EQ(readSamples(path), (std::vector<int16_t>{32766, -32766, static_cast<int16_t>(100 * gain), -32766,
+                                                       static_cast<int16_t>(8191 * gain), 2}));
+}
+
+TEST(RawTakeMaximise, TakeWithoutAPositiveSampleIsLeftUnchanged)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    const std::vector<int16_t> samples = {0, -5, -32768, 0};
+    writeSamples(path, samples);
+    const MaximiseResult result = maximiseRawTake(path, {}, {});
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(result.peak, 0);
+    EXPECT_FALSE(result.rewritten);
+    EXPECT_EQ(readSamples(path), samples);
+}
+
+TEST(RawTakeMaximise, MissingTakeIsNotOpened)
+{
+    TemporaryFolder folder;
+    const MaximiseResult result = maximiseRawTake(folder.file("recording.raw"), {}, {});
+    EXPECT_FALSE(result.opened);
+    EXPECT_FALSE(result.error.empty());
+}
+
+TEST(PcmBlocks, ScanOfARegionStopsAtItsSize)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("take.wav");
+    // A 4-byte "header", 2 frames of data, then a louder sample outside the region.
+    writeSamples(path, {30000, 30000, 10, 20, -30, 40, 31000, 31000});
+    PcmRegion region;
+    ASSERT_TRUE(region.openForRewrite(path, 4, 8));
+    EXPECT_EQ(scanPeak(region, {}), std::optional<int16_t>(40));
+}
+
+// A file that ends before its region (cut short while a pass runs) must not pass for a whole
+// pass: the scan gives no peak, the rewrite fails, and the maximise leaves the take unchanged.
+TEST(PcmBlocks, PassesOverAFileThatEndsEarlyFailWithTheReason)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("take.raw");
+    std::vector<int16_t> samples(40000, 1000);
+    samples[39990] = 20000;
+    writeSamples(path, samples);
+    PcmRegion region;
+    ASSERT_TRUE(region.openForRewrite(path, 0, samples.size() * 2 + 65536));
+    std::string error;
+    EXPECT_EQ(scanPeak(region, {}, 4096, &error), std::nullopt);
+    EXPECT_FALSE(error.empty());
+    int blocks = 0;
+    error.clear();
+    EXPECT_FALSE(rewriteBlocks(region, [&](int16_t*, std::size_t) { ++blocks; }, {}, 4096, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(blocks, static_cast<int>(samples.size() * 2 / 4096));
+}
+
+TEST(RawTakeMaximise, ATakeCutShortDuringTheScanIsNotRewritten)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    std::vector<int16_t> samples(8192, 1000);
+    samples.back() = 2000;
+    writeSamples(path, samples);
+    const MaximiseResult result = maximiseRawTake(
+        path, [&](int) { std::filesystem::resize_file(path, 4096); }, {}, 4096);
+    EXPECT_TRUE(result.failed);
+    EXPECT_FALSE(result.rewritten);
+    EXPECT_FALSE(result.error.empty());
+    const std::vector<int16_t> left = readSamples(path);
+    EXPECT_EQ(left, std::vector<int16_t>(samples.begin(), samples.begin() + 2048));
+}
+}
+}

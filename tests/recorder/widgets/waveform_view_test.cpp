@@ -1,0 +1,256 @@
+// The waveform view's selection by mouse, its status line and its composed picture.
+
+#include "capture_test_support.h"
+
+#include "core/take_format.h"
+#include "widgets/skin.h"
+#include "widgets/waveform_view.h"
+
+#include "core/toolkit_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+
+#include <QApplication>
+#include <QMouseEvent>
+
+namespace wavelark {
+namespace {
+
+using testing::CaptureFixtureState;
+
+class FakeHost : public WaveformHost {
+public:
+    bool selectionAllowed() const override { return allowed; }
+    bool recording() const override { return isRecording; }
+    double recordingSeconds() const override { return seconds; }
+    bool playing() const override { return isPlaying; }
+    double playCursor() const override { return cursor; }
+    void setPlayCursor(double column) override { cursor = column; }
+    void stopPlaying() override
+    {
+        isPlaying = false;
+        ++stops;
+    }
+    void playSelection(bool tail) override
+    {
+        isPlaying = true;
+        plays.push_back(tail);
+    }
+    uint32_t takeLength() const override { return length; }
+    void setStatusText(const QString& text) override { statuses.push_back(text); }
+    void selectionDrawn(uint32_t first, uint32_t second) override
+    {
+        storedFirst = first;
+        storedSecond = second;
+    }
+
+    bool allowed = true;
+    bool isRecording = false;
+    double seconds = 0.0;
+    bool isPlaying = false;
+    double cursor = 0.0;
+    int stops = 0;
+    std::vector<bool> plays;
+    uint32_t length = 10 * 176400;
+    std::vector<QString> statuses;
+    uint32_t storedFirst = 0;
+    uint32_t storedSecond = 0;
+};
+
+QString timeText(int seconds)
+{
+    return QString::fromUtf8(g_toolkit.nanosec2time(int64_t{seconds} * 10000000));
+}
+
+class WaveformViewTest : public ::testing::Test {
+protected:
+    WaveformViewTest()
+        : m_view(m_host, QRect(0, 0, 555, 115), nullptr)
+    {
+    }
+
+    void send(QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons)
+    {
+        const QPointF position(x, 50);
+        QMouseEvent event(type, position, m_view.mapToGlobal(position), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&m_view, &event);
+    }
+    void move(int x, bool held = false)
+    {
+        send(QEvent::MouseMove, x, Qt::NoButton, held ? Qt::LeftButton : Qt::NoButton);
+    }
+    void press(int x) { send(QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton); }
+    void release(int x) { send(QEvent::MouseButtonRelease, x, Qt::LeftButton, Qt::NoButton); }
+    void drag(int from, int to)
+    {
+        move(from);
+        press(from);
+        move(to, true);
+        release(to);
+    }
+
+    CaptureFixtureState m_fixture;
+    FakeHost m_host;
+    WaveformView m_view;
+};
+
+TEST_F(WaveformViewTest, ClickWithoutDragClearsTheSelectionMovesTheCursorAndStopsPlayback)
+{
+    m_view.setSelection(100, 200);
+    m_host.isPlaying = true;
+    move(300);
+    press(300);
+    release(300);
+    EXPECT_EQ(m_view.firstEdge(), 300u);
+    EXPECT_EQ(m_view.secondEdge(), 300u);
+    EXPECT_EQ(m_host.cursor, 300.0);
+    EXPECT_EQ(m_host.stops, 1);
+    EXPECT_TRUE(m_host.plays.empty());
+    EXPECT_EQ(m_host.storedFirst, 300u);
+    EXPECT_EQ(m_host.storedSecond, 300u);
+}
+
+TEST_F(WaveformViewTest, DragFromRightToLeftKeepsTheFirstEdgeLargerAndPlaysFromTheStart)
+{
+    drag(300, 100);
+    EXPECT_EQ(m_view.firstEdge(), 300u);
+    EXPECT_EQ(m_view.secondEdge(), 100u);
+    ASSERT_EQ(m_host.plays, std::vector<bool>{false});
+    // The band lies between the smaller and the larger edge.
+    const QImage& selection = m_view.selectionImage();
+    EXPECT_EQ(selection.pixel(99, 10), qRgb(0, 0, 0));
+    EXPECT_EQ(selection.pixel(100, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(selection.pixel(299, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(selection.pixel(300, 10), qRgb(0, 0, 0));
+    const uint32_t bytes = columnToOffset(300, m_host.length) - columnToOffset(100, m_host.length);
+    const QString expected = QStringLiteral(" Duration : ") + timeText(10) + QStringLiteral(" / Selection : ")
+                             + timeText(static_cast<int>(takeSeconds(bytes)));
+    ASSERT_FALSE(m_host.statuses.empty());
+    EXPECT_EQ(m_host.statuses.back(), expected);
+}
+
+TEST_F(WaveformViewTest, DraggingTheRightHandEdgePlaysTheTail)
+{
+    m_view.setSelection(100, 400);
+    drag(401, 450);
+    EXPECT_EQ(m_view.secondEdge(), 450u);
+    EXPECT_EQ(m_host.plays, std::vector<bool>{true});
+}
+
+TEST_F(WaveformViewTest, DraggingTheLeftHandEdgePlaysFromTheStart)
+{
+    m_view.setSelection(100, 400);
+    drag(99, 50);
+    EXPECT_EQ(m_view.firstEdge(), 50u);
+    EXPECT_EQ(m_host.plays, std::vector<bool>{false});
+}
+
+TEST_F(WaveformViewTest, DoubleClickSelectsTheWholeTakeWithoutPlaying)
+{
+    move(200);
+    send(QEvent::MouseButtonDblClick, 200, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(m_view.firstEdge(), 0u);
+    EXPECT_EQ(m_view.secondEdge(), 555u);
+    EXPECT_EQ(m_host.cursor, 0.0);
+    EXPECT_TRUE(m_host.plays.empty());
+    ASSERT_FALSE(m_host.statuses.empty());
+    EXPECT_TRUE(m_host.statuses.back().startsWith(QStringLiteral(" Duration : ") + timeText(10)));
+}
+
+struct HoverCase {
+    uint32_t first;
+    uint32_t second;
+    int x;
+    int hover;
+};
+
+class WaveformViewHover : public WaveformViewTest, public ::testing::WithParamInterface<HoverCase> {};
+
+TEST_P(WaveformViewHover, TakesAnEdgeWithinTwoPixels)
+{
+    const HoverCase row = GetParam();
+    m_view.setSelection(row.first, row.second);
+    move(row.x);
+    EXPECT_EQ(m_view.hoverEdge(), row.hover);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, WaveformViewHover,
+                         ::testing::Values(HoverCase{100, 200, 98, 1}, HoverCase{100, 200, 102, 1},
+                                           HoverCase{100, 200, 103, 0}, HoverCase{100, 200, 202, 2},
+                                           HoverCase{100, 200, 197, 0}, HoverCase{100, 103, 102, 1},
+                                           HoverCase{100, 100, 100, 0}),
+                         [](const auto& info) { return "Row" + std::to_string(info.index); });
+
+TEST_F(WaveformViewTest, MouseIsIgnoredWithoutATakeOrWhileRecording)
+{
+    m_host.allowed = false;
+    drag(100, 200);
+    EXPECT_EQ(m_view.firstEdge(), 0u);
+    m_host.allowed = true;
+    m_host.isRecording = true;
+    drag(100, 200);
+    EXPECT_EQ(m_view.secondEdge(), 0u);
+}
+
+TEST_F(WaveformViewTest, LeavingTheViewShowsTheArrowAndStopsTheDragAlsoWithTheButtonHeld)
+{
+    m_view.setSelection(100, 200);
+    move(200);
+    ASSERT_EQ(m_view.cursor().shape(), Qt::SizeHorCursor);
+    press(200);
+    move(600, true);
+    EXPECT_EQ(m_view.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(m_view.secondEdge(), 200u);
+}
+
+TEST(Skin, CaptionFontFillsItsCellAtWeight100WithAFallbackFace)
+{
+    testing::ensureRecorderRuntime();
+    Skin skin;
+    QString error;
+    ASSERT_TRUE(loadSkin(skin, &error)) << error.toStdString();
+    const QFontMetrics metrics(skin.largeFont);
+    EXPECT_EQ(metrics.height(), kLargeFontCell.height());
+    EXPECT_NEAR(metrics.averageCharWidth(), kLargeFontCell.width(), 1);
+    EXPECT_EQ(skin.largeFont.weight(), QFont::Thin);
+    EXPECT_EQ(skin.largeFont.families().value(0), QStringLiteral("Verdana"));
+    EXPECT_GT(skin.largeFont.families().size(), 1);
+}
+
+TEST_F(WaveformViewTest, StatusShowsWholeSeconds)
+{
+    m_host.length = static_cast<uint32_t>(1.9 * 176400) & ~3u;
+    m_view.setSelection(0, 555);
+    m_view.updateStatus();
+    ASSERT_EQ(m_host.statuses.size(), 1u);
+    EXPECT_EQ(m_host.statuses[0],
+              QStringLiteral(" Duration : ") + timeText(1) + QStringLiteral(" / Selection : ") + timeText(1));
+    // The same text again is not written.
+    m_view.updateStatus();
+    EXPECT_EQ(m_host.statuses.size(), 1u);
+}
+
+TEST_F(WaveformViewTest, ComposeInvertsTheSelectionAndDrawsTheCursorOrTheCaption)
+{
+    m_view.setSelection(10, 20);
+    m_view.drawSelection();
+    m_host.cursor = 300.0;
+    m_view.compose();
+    const QImage& composed = m_view.composedImage();
+    EXPECT_EQ(composed.pixel(15, 30), qRgb(0, 0, 0));        // white inverted
+    EXPECT_EQ(composed.pixel(300, 30), qRgb(0, 0, 0));       // the cursor, white XOR white
+    EXPECT_EQ(composed.pixel(200, 0), qRgb(128, 128, 128));  // the frame
+    m_host.isRecording = true;
+    m_view.compose();
+    EXPECT_EQ(m_view.composedImage().pixel(300, 30), qRgb(255, 255, 255));
+    bool captionSeen = false;
+    for (int x = 0; x < 555 && !captionSeen; ++x)
+        for (int y = 0; y < 115 && !captionSeen; ++y)
+            captionSeen = m_view.composedImage().pixel(x, y) == qRgb(255, 100, 100);
+    EXPECT_TRUE(captionSeen);
+}
+
+}
+}
