@@ -120,7 +120,7 @@ void MainWindow::chooseArchiveFolder()
     // A path too long for the record would lose its end: the old folder then stays.
     const bool fits = folder.toUtf8().size() < static_cast<qsizetype>(sizeof m_state.settings.archiveFolder);
     if (!folder.isEmpty() && !fits)
-        QMessageBox::warning(this, QStringLiteral("Change Archive Folder"),
+        QMessageBox::warning(this, QStringLiteral("Archive Folder"),
                              QStringLiteral("The folder's path is longer than Wavelark can keep (%1 bytes at most):\n\n%2\n\n"
                                             "The archive folder stays %3")
                                  .arg(sizeof m_state.settings.archiveFolder - 1)

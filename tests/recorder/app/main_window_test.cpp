@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -312,6 +313,25 @@ private:
     testing::TemporaryFolder m_folder;
     QByteArray m_oldPath;
 };
+
+TEST_F(MainWindowTest, FolderTooLongForTheSettingsIsRefusedWithAMessage)
+{
+    start();
+    std::filesystem::path folder = m_home.folder().path();
+    while (folder.string().size() < 2100)
+        folder /= std::string(200, 'f');
+    std::filesystem::create_directories(folder);
+    m_boxes.onTitle(QStringLiteral("Change Archive Folder"), [&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(folder.string()));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QTest::mouseClick(control(ids::kFolderButton), Qt::LeftButton);
+    EXPECT_EQ(std::string(m_recorder.state().settings.archiveFolder), m_home.musicFolder());
+    ASSERT_EQ(m_boxes.titles().count(QStringLiteral("Archive Folder")), 1);
+    EXPECT_TRUE(m_boxes.seen().back().text.contains(QStringLiteral("longer than Wavelark can keep")));
+}
 
 TEST_F(MainWindowTest, GuideContactAndExploreAreHandedToTheDesktop)
 {
