@@ -1,0 +1,62 @@
+// Importing an audio file in place of the take. The file is written into a side file beside the
+// raw take (same folder, so the final rename is atomic) and replaces the take only when it holds
+// audio: a refused or failed import never touches the current take.
+//
+// A name whose last three characters are "WAV" (any case) is a WAV file: it must be 44100 Hz,
+// 16-bit stereo PCM (checked with the toolkit's OpenWAV/CloseWAV in slot 0) and is copied byte
+// for byte, header and any other chunks included, in 1 MiB blocks. Any other name is decoded by
+// the toolkit's WMA2WAV into a WAV file of 44100 Hz, 16-bit stereo. Either way the side file's
+// first 44 bytes are then zeroed (the header becomes 11 silent frames) and the side file is
+// renamed over the raw take. The raw take maximise and the peak cache are the caller's next
+// steps.
+//
+// Thread: the window thread. Nothing here touches a widget: the caller shows progress and pumps
+// events from the progress functions. The toolkit must be bound (g_toolkit).
+#pragma once
+
+#include "take/pcm_blocks.h"
+
+#include "sorvak.h"
+
+#include <cstdint>
+#include <string>
+
+namespace wavelark {
+
+// The message box of a WAV file in another format (the text and the caption).
+inline constexpr char kIncorrectFormatText[] = "Incorrect WAV file format\n\nMust be Uncompressed 44100Hz, 16-Bit, Stereo";
+inline constexpr char kIncorrectFormatCaption[] = "Incorrect Format";
+
+enum class ImportFailure {
+    None,
+    NotRegularFile,   // missing, a folder, a named pipe or a device: refused before anything is read
+    IncorrectFormat,  // a WAV file not 44100 Hz 16-bit stereo PCM, or one OpenWAV cannot open:
+                      // show kIncorrectFormatText / kIncorrectFormatCaption
+    Unreadable,       // the file could not be read, opened or decoded, or holds no audio
+    SideFile,         // the side file could not be written (disk full, no permission)
+    Commit,           // the side file could not replace the raw take
+};
+
+struct ImportResult {
+    ImportFailure failure = ImportFailure::None;
+    std::string message;     // empty on success; otherwise what failed (naming the file), why, and
+                             // that the current recording was kept
+    uint64_t takeBytes = 0;  // the new raw take's length on success
+    bool ok() const { return failure == ImportFailure::None; }
+};
+
+// Whether the import takes the WAV way: the last three characters of the path, upper-cased,
+// are "WAV".
+bool importsAsWav(const std::string& sourcePath);
+
+// The side file the import writes before it replaces the take: the take's path + ".import".
+std::string importSidePath(const std::string& takePath);
+
+// Imports sourcePath in place of the raw take at takePath. The WAV way reports trunc(100 ×
+// copied / file length) to copyProgress after every 1 MiB block; the decoding way hands
+// decodeProgress to WMA2WAV as it stands. On any failure the side file is removed and the raw
+// take is left exactly as it was.
+ImportResult importIntoTake(const std::string& sourcePath, const std::string& takePath,
+                            const BlockProgress& copyProgress, SorvakProgressFunction decodeProgress);
+
+}
