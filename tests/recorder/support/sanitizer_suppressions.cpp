@@ -1,9 +1,9 @@
-// Sanitizer suppressions for the window tests, for libraries not built with the sanitizers.
+// Sanitizer suppressions for the window and widget tests, for libraries not built with the sanitizers.
 //
 // Threads: Qt paints images and message boxes on its own thread pool and synchronises it in
 // code the sanitizer cannot see, so every such painting shows as a race inside Qt. The
 // recording engine and the player are checked across their real threads without suppressions
-// in recorder_capture_tests.
+// in recorder_engine_tests.
 //
 // Leaks: fontconfig keeps its configuration for the life of the process.
 
