@@ -1,10 +1,9 @@
 #include "audiofiles/riff_reader.h"
 
 #include "audiofiles/little_endian.h"
+#include "audiofiles/regular_file.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,26 +54,12 @@ int RiffReader::releaseDescriptor()
 RiffError RiffReader::open(const char* path)
 {
     close();
-    if (!path || !*path)
-        return errorAt(RiffError::Category::CannotOpen, 0);
-    // Non-blocking, so that a named pipe given as the path is refused instead of waiting for a
-    // writer; reads of a regular file are not affected.
-    int file = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    uint64_t size = 0;
+    int file = openRegularFile(path, &size);
     if (file < 0)
         return errorAt(RiffError::Category::CannotOpen, 0);
-    struct stat status {};
-    if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(file);
-        return errorAt(RiffError::Category::CannotOpen, 0);
-    }
-    // Blocking again from here on, for whoever is handed the descriptor.
-    int flags = fcntl(file, F_GETFL);
-    if (flags < 0 || fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(file);
-        return errorAt(RiffError::Category::Io, 0);
-    }
     m_file = file;
-    m_fileSize = static_cast<uint64_t>(status.st_size);
+    m_fileSize = size;
     return RiffError::none();
 }
 

@@ -123,7 +123,8 @@ SORVAK_API int WAV2MP3(const char* source, const char* destination, int bitRate,
 
 // ---------------------------------------------------------------------------------------------
 // Compressed-file reading (WMA, MP3 and whatever else the media layer decodes) and WMA writing.
-// Times are 64-bit counts of 100 ns.
+// Times are 64-bit counts of 100 ns. Only regular files in audio containers are read: a named
+// pipe, a device, a folder, a playlist or a concat script is refused at once, whatever its name.
 
 SORVAK_API int OpenWMA(int slot, const char* path, int64_t startTime, int64_t* duration);
 // Hands out the next block (44100 Hz, 16-bit stereo, malloc'ed, the caller frees it).

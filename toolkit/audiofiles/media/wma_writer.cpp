@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -61,8 +63,18 @@ bool WmaWriter::open(const char* path, int bitRate)
     if (av_channel_layout_copy(&m_frame->ch_layout, &m_codec->ch_layout) < 0 || av_frame_get_buffer(m_frame, 0) < 0)
         return false;
 
+    // Only a regular file is replaced: a named pipe would wait for a reader for ever, and a
+    // device is nothing to write a WMA file into.
+    struct stat status {};
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        return false;
     // avio_open truncates a file that exists already, so an earlier file is replaced.
-    if (avio_open(&m_container->pb, fileUrl(path).get(), AVIO_FLAG_WRITE) < 0)
+    AVDictionary* options = nullptr;
+    if (av_dict_set(&options, "protocol_whitelist", "file", 0) < 0)
+        return false;
+    int opened = avio_open2(&m_container->pb, fileUrl(path).get(), AVIO_FLAG_WRITE, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
         return false;
     m_fileOpen = true;
     return avformat_write_header(m_container, nullptr) >= 0;

@@ -15,7 +15,8 @@ namespace sorvak {
 class WmaWriter {
 public:
     // Creates (or replaces) the file and writes its header; bitRate in bits per second. Null,
-    // and no file left behind, when the encoder or the file cannot be set up.
+    // and no file left behind, when the encoder or the file cannot be set up. A path naming
+    // anything but a regular file (a named pipe, a device, a folder) is refused and left alone.
     static std::unique_ptr<WmaWriter> create(const char* path, int bitRate);
     // A writer dropped before finish() closes its file unfinished; the caller removes it.
     ~WmaWriter();

@@ -2,10 +2,20 @@
 
 #include "toolkit/audiofiles/wav_builder.h"
 
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <thread>
 
 namespace wavelark::testing {
 
@@ -125,6 +135,42 @@ double rmsLevel(const std::vector<int16_t>& samples, int channels, int channel, 
         ++count;
     }
     return count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
+}
+
+void runWithoutHanging(const std::function<void()>& calls, const std::string& pipePath)
+{
+    std::promise<void> returned;
+    std::future<void> done = returned.get_future();
+    std::thread worker([&] {
+        calls();
+        returned.set_value();
+    });
+    if (done.wait_for(std::chrono::minutes(1)) != std::future_status::ready) {
+        ADD_FAILURE() << "a call was still waiting on " << pipePath << " after a minute";
+        // A call waiting to open the pipe for writing returns once a reader opens it: this one
+        // stays open and drained until the end, so the writes neither block nor break. A call
+        // waiting to open it for reading returns once a writer opens it, and reads its end
+        // once the writer closes it.
+        struct stat status {};
+        bool pipe = stat(pipePath.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
+        int reader = pipe ? open(pipePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        for (int wait = 0; done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready; ++wait) {
+            if (wait == 100) {
+                // Nothing releases the calls: the failure is all this process can still report.
+                std::fprintf(stderr, "the calls on %s never returned; ending the test process\n", pipePath.c_str());
+                std::_Exit(EXIT_FAILURE);
+            }
+            char drained[4096];
+            while (reader >= 0 && read(reader, drained, sizeof drained) > 0) {
+            }
+            int writer = pipe ? open(pipePath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+            if (writer >= 0)
+                close(writer);
+        }
+        if (reader >= 0)
+            close(reader);
+    }
+    worker.join();
 }
 
 uint32_t littleEndianAt(const std::string& bytes, std::size_t offset)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ struct ProgressRecorder {
     static void reset(int cancelAt = 0);
     static int record(int percent);
 };
+
+// Runs calls on a thread of its own so that a call waiting for ever fails the test instead of
+// hanging it: after a minute the failure is recorded and the named pipe at pipePath (if that is
+// one) is opened from the other side, again and again, until the calls have returned. Calls
+// still running ten seconds later (reading a device without end) end the test process.
+void runWithoutHanging(const std::function<void()>& calls, const std::string& pipePath);
 
 // Little-endian 32-bit value at an offset of a byte string.
 uint32_t littleEndianAt(const std::string& bytes, std::size_t offset);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -71,11 +74,14 @@ const Hostile kHostileFiles[] = {
 
 }
 
-TEST_P(HostileFile, IsRefusedEverywhere)
+namespace {
+
+// Every media entry refuses the file; WMA2WAV still leaves a finalised WAV file without samples.
+void expectRefusedEverywhere(const std::string& path, const TemporaryFolder& folder)
 {
     EXPECT_EQ(OpenWMA(kSlot, path.c_str(), 0, nullptr), 0);
-    void* block = &folder;
     int32_t length = 3;
+    void* block = &length;  // anything but null, to see it cleared
     EXPECT_EQ(ReadWMA(kSlot, &block, &length, nullptr, 1.0, 0), -1);
     EXPECT_EQ(block, nullptr);
     EXPECT_EQ(GetWMAInfo(path.c_str(), "Title"), nullptr);
@@ -89,8 +95,60 @@ TEST_P(HostileFile, IsRefusedEverywhere)
     EXPECT_EQ(littleEndianAt(file, 40), 0u);
 }
 
+}
+
+TEST_P(HostileFile, IsRefusedEverywhere)
+{
+    expectRefusedEverywhere(path, folder);
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, HostileFile, ::testing::ValuesIn(kHostileFiles),
                          [](const ::testing::TestParamInfo<Hostile>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Something named like an MP3 file that is no audio file of its own. make() sets it up at path;
+// target is a real MP3 file in the same folder.
+struct Impostor {
+    const char* name;
+    void (*make)(const std::string& path, const std::string& target);
+};
+
+const Impostor kImpostors[] = {
+    {"NamedPipe", [](const std::string& path, const std::string&) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
+    {"Folder", [](const std::string& path, const std::string&) { std::filesystem::create_directory(path); }},
+    {"LinkToADevice",
+     [](const std::string& path, const std::string&) { std::filesystem::create_symlink("/dev/zero", path); }},
+    {"HlsPlaylist",
+     [](const std::string& path, const std::string& target) {
+         writeFile(path, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.5,\n" + target + "\n#EXT-X-ENDLIST\n");
+     }},
+    {"ConcatScript",
+     [](const std::string& path, const std::string& target) {
+         writeFile(path, "ffconcat version 1.0\nfile " + std::filesystem::path(target).filename().string() + "\n");
+     }},
+};
+
+class ImpostorFile : public ::testing::TestWithParam<Impostor> {};
+
+}
+
+TEST_P(ImpostorFile, IsRefusedEverywhereWithoutWaitingWhileTheFileItNamesOpens)
+{
+    TemporaryFolder folder;
+    std::string path = folder.file("impostor.mp3");
+    std::string target = folder.file("real.mp3");
+    writeFile(target, madeFile("libmp3lame"));
+    GetParam().make(path, target);
+
+    runWithoutHanging([&] { expectRefusedEverywhere(path, folder); }, path);
+    CloseWMA(kSlot);
+    EXPECT_EQ(OpenWMA(kSlot, target.c_str(), 0, nullptr), 1);
+    CloseWMA(kSlot);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ImpostorFile, ::testing::ValuesIn(kImpostors),
+                         [](const ::testing::TestParamInfo<Impostor>& info) { return std::string(info.param.name); });
 
 namespace {
 

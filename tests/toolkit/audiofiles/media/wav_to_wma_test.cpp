@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -117,6 +119,16 @@ TEST_F(Wav2Wma, MissingSourceFailsAndLeavesNoFile)
     EXPECT_NE(WAV2WMA(folder.file("missing.wav").c_str(), destination.c_str(), 128, ProgressRecorder::record), 0);
     EXPECT_FALSE(std::filesystem::exists(destination));
     EXPECT_TRUE(ProgressRecorder::values.empty());
+}
+
+TEST_F(Wav2Wma, NamedPipeDestinationFailsWithoutWaitingAndIsLeftInPlace)
+{
+    writeFile(source, sineWav(44100, 2, 0.2, 1000.0, 0.5));
+    ASSERT_EQ(mkfifo(destination.c_str(), 0600), 0);
+    int result = 0;
+    runWithoutHanging([&] { result = WAV2WMA(source.c_str(), destination.c_str(), 128, nullptr); }, destination);
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(std::filesystem::is_fifo(destination));
 }
 
 TEST_F(Wav2Wma, UnwritableDestinationFailsAndLeavesNoFile)
