@@ -3,6 +3,7 @@
 
 #include "audiofiles/wav_header.h"
 #include "dsp/buffer_resampler.h"
+#include "dsp/conversion_limits.h"
 
 #include <cmath>
 #include <cstdio>
@@ -85,7 +86,8 @@ CopyResult resampleSlotInto(std::FILE* output, const WavFormat& source, const Sa
 const char* ResampleWAV(const char* source, const char* destination, int rate, int bits, int channels,
                         double speed, SorvakProgressFunction progress)
 {
-    if (!source || !destination || rate <= 0 || !isSupportedFormat(bits, channels) || isSameFile(source, destination))
+    if (!source || !destination || !sorvak::dsp::isUsableRate(rate) || !sorvak::dsp::isUsableSpeed(speed)
+        || !isSupportedFormat(bits, channels) || isSameFile(source, destination))
         return nullptr;
     SlotCloser slotCloser;
     const WavFormat* opened = OpenWAV(source, kSourceSlot);

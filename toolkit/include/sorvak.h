@@ -128,7 +128,9 @@ SORVAK_API int WAV2MP3(const char* source, const char* destination, int bitRate,
 
 SORVAK_API int OpenWMA(int slot, const char* path, int64_t startTime, int64_t* duration);
 // Hands out the next block (44100 Hz, 16-bit stereo, malloc'ed, the caller frees it).
-// Returns progress in percent, or -1 at the end (buffer null, length 0).
+// Returns progress in percent, or -1 at the end (buffer null, length 0). The speed factor
+// (1.0 = normal) must be a positive finite number; any other is refused with -1, buffer null
+// and length 0, reading nothing and leaving the slot as it was.
 SORVAK_API int ReadWMA(int slot, void** buffer, int32_t* length, int64_t* time, double speed, int32_t unused);
 SORVAK_API void SeekWMA(int slot, int64_t time);
 SORVAK_API void CloseWMA(int slot);
@@ -173,6 +175,8 @@ SORVAK_API int ResampleAudioBuffer(const AudioBuffer* source, AudioBuffer* desti
                                    const WAVEFORMATEX* sourceFormat, const WAVEFORMATEX* destinationFormat,
                                    ResamplerState* state, double startSpeed, double endSpeed, int targetRate);
 // Returns the destination path that was passed in, or null when nothing could be converted.
+// The rate must lie in 1000..384000 Hz and the speed factor (1.0 = normal) be a positive
+// finite number; anything else is refused with null before any file is touched.
 SORVAK_API const char* ResampleWAV(const char* source, const char* destination, int rate, int bits,
                                    int channels, double speed, SorvakProgressFunction progress);
 

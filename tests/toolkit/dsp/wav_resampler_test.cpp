@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -189,6 +190,7 @@ struct RefusedCase {
     int rate;
     int bits;
     int channels;
+    double speed = 1.0;
 };
 
 class RefusedConversion : public testing::TestWithParam<RefusedCase> {};
@@ -200,7 +202,7 @@ TEST_P(RefusedConversion, ReturnsNullAndLeavesNoFile)
     if (!c.source.empty())
         writeFile(folder.file("source.wav"), c.source);
     std::string destination = folder.file("out.wav");
-    EXPECT_EQ(ResampleWAV(folder.file("source.wav").c_str(), destination.c_str(), c.rate, c.bits, c.channels, 1.0,
+    EXPECT_EQ(ResampleWAV(folder.file("source.wav").c_str(), destination.c_str(), c.rate, c.bits, c.channels, c.speed,
                           nullptr),
               nullptr);
     EXPECT_FALSE(std::filesystem::exists(destination));
@@ -218,8 +220,27 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"ZeroRateSource", wavFile(kSomeSamples, 0, 16, 2), 44100, 16, 2},
                     RefusedCase{"TwelveBitOutput", wavFile(kSomeSamples, 44100, 16, 2), 44100, 12, 2},
                     RefusedCase{"ThreeChannelOutput", wavFile(kSomeSamples, 44100, 16, 2), 44100, 16, 3},
-                    RefusedCase{"ZeroRateOutput", wavFile(kSomeSamples, 44100, 16, 2), 0, 16, 2}),
+                    RefusedCase{"ZeroRateOutput", wavFile(kSomeSamples, 44100, 16, 2), 0, 16, 2},
+                    RefusedCase{"RateJustBelowTheRange", wavFile(kSomeSamples, 44100, 16, 2), 999, 16, 2},
+                    RefusedCase{"RateJustAboveTheRange", wavFile(kSomeSamples, 44100, 16, 2), 384001, 16, 2},
+                    RefusedCase{"RateOfABillion", wavFile(kSomeSamples, 44100, 16, 2), 1000000000, 16, 2},
+                    RefusedCase{"ZeroSpeed", wavFile(kSomeSamples, 44100, 16, 2), 44100, 16, 2, 0.0},
+                    RefusedCase{"NegativeSpeed", wavFile(kSomeSamples, 44100, 16, 2), 44100, 16, 2, -1.0},
+                    RefusedCase{"NanSpeed", wavFile(kSomeSamples, 44100, 16, 2), 44100, 16, 2, std::nan("")},
+                    RefusedCase{"InfiniteSpeed", wavFile(kSomeSamples, 44100, 16, 2), 44100, 16, 2, HUGE_VAL}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+
+TEST(WavConversion, BothEndsOfTheRateRangeAreAccepted)
+{
+    TemporaryFolder folder;
+    writeFile(folder.file("source.wav"), wavFile(kSomeSamples, 44100, 16, 2));
+    for (int rate : {1000, 384000}) {
+        EXPECT_NE(ResampleWAV(folder.file("source.wav").c_str(), folder.file("out.wav").c_str(), rate, 16, 2, 1.0,
+                              nullptr),
+                  nullptr)
+            << rate;
+    }
+}
 
 TEST(WavConversion, ADestinationThatCannotBeCreatedGivesNullAndNoFile)
 {

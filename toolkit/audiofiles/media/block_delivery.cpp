@@ -1,6 +1,5 @@
 #include "audiofiles/media/stream_readers.h"
 
-#include <cmath>
 #include <cstdlib>
 
 namespace sorvak {
@@ -15,10 +14,6 @@ constexpr WAVEFORMATEX kDeliveryFormat {1, 2, kDeliveryRate, kDeliveryRate * 4, 
 
 DeliveredBlock deliverBlock(ReaderSlot& slot, const void* data, uint32_t size, const WAVEFORMATEX& format, double speed)
 {
-    // A speed factor that is not a finite number would make the resampler's output size
-    // meaningless: it plays at normal speed instead.
-    if (!std::isfinite(speed))
-        speed = 1.0;
     AudioBuffer source {const_cast<void*>(data), size, format.nBlockAlign};
     AudioBuffer converted {};
     ResampleAudioBuffer(&source, &converted, &format, &kDeliveryFormat, &slot.resamplerState, slot.previousSpeed,

@@ -4,6 +4,7 @@
 
 #include "audiofiles/media/reader_slots.h"
 #include "audiofiles/media/stream_readers.h"
+#include "dsp/conversion_limits.h"
 
 #include <cstdlib>
 
@@ -52,6 +53,9 @@ int ReadWMA(int slot, void** buffer, int32_t* length, int64_t* time, double spee
     ReaderSlot* reader = sorvak::readerSlot(slot);
     sorvak::DeliveredBlock block;
     int progress = -1;
+    // A refused speed reads nothing: the slot stays where it was, with its previous speed.
+    if (!sorvak::dsp::isUsableSpeed(speed))
+        reader = nullptr;
     if (reader && reader->kind == ReaderKind::Wav)
         progress = sorvak::readWavStream(*reader, slot, speed, block);
     else if (reader && reader->kind == ReaderKind::Compressed)

@@ -18,7 +18,8 @@ struct DeliveredBlock {
 };
 
 // Converts one block of the slot's stream to 44100 Hz, 16-bit stereo with the slot's resampler
-// state, gliding from the previous speed factor to this one, and remembers the speed factor.
+// state, gliding from the previous speed factor to this one, and remembers the speed factor,
+// which is positive and finite (ReadWMA refuses any other).
 DeliveredBlock deliverBlock(ReaderSlot& slot, const void* data, uint32_t size, const WAVEFORMATEX& format, double speed);
 
 // WAV files. openWavStream opens the WAV slot `number` and starts at the whole second at or

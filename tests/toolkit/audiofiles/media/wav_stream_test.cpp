@@ -141,6 +141,28 @@ TEST_F(WavStream, SpeedFactorTwoHalvesTheFramesAndIsKeptAcrossOpens)
     CloseWMA(kSpeedSlot);
 }
 
+namespace {
+
+class RefusedSpeed : public WavStream, public ::testing::WithParamInterface<double> {};
+
+}
+
+TEST_P(RefusedSpeed, ReadsNothingAndLeavesTheSlotAsItWas)
+{
+    ASSERT_EQ(OpenWMA(kSlot, path.c_str(), 0, nullptr), 1);
+    int32_t length = 3;
+    void* block = &length;  // anything but null, to see it cleared
+    EXPECT_EQ(ReadWMA(kSlot, &block, &length, nullptr, GetParam(), 0), -1);
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(length, 0);
+    // Every block is still to come, the first at the normal speed the slot had before.
+    ReadBack read = readToEnd(kSlot);
+    ASSERT_EQ(read.lengths.size(), 516u);
+    EXPECT_EQ(read.lengths.front(), 1024);
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, RefusedSpeed, ::testing::Values(0.0, -1.0, std::nan(""), HUGE_VAL));
+
 TEST_F(WavStream, MonoEightBitAt22050ComesOutAt44100Stereo)
 {
     std::string mono = folder.file("mono.wav");
