@@ -20,8 +20,10 @@ public:
     bool open(const std::string& path, int sampleRate, std::string& error);
     void append(const uint8_t* bytes, size_t count);
     void flush();
-    // Patches the header sizes and closes the file; also done by the destructor.
-    void close();
+    // Patches the header sizes (held at 4294967295 from 4 GiB on, see canonical_wav_header.h)
+    // and closes the file; also done by the destructor. False when the sizes or the end of the
+    // file could not be written.
+    bool close();
 
 private:
     std::FILE* m_file = nullptr;

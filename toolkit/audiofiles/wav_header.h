@@ -9,7 +9,8 @@ namespace sorvak {
 // Reopens a finished WAV file for update and patches its two size fields from its length L:
 // L - 44 at offset 40 and (L - 44) + 36 at offset 4. Returns false when the file cannot be
 // opened or written, or is shorter than a header. A file of 4 GiB or more cannot state its size
-// in 32 bits: both fields then hold 4294967295 rather than a wrapped, too small size.
+// in 32 bits: both fields then hold 4294967295 rather than a wrapped, too small size (the rule
+// of every WAV header in the system, canonical_wav_header.h).
 bool finaliseWavHeader(const char* path);
 
 // Size of the canonical header; the sample bytes start at this offset.
