@@ -21,8 +21,8 @@ namespace {
 // The role under which an item keeps its file's real path.
 constexpr int kPathRole = Qt::UserRole;
 
-// Events are pumped at this pace while the list fills: often enough for a smooth window, rarely
-// enough that painting the growing list does not dominate the refresh.
+// Events are pumped at the first file found and then at this pace while the list fills: often
+// enough for a smooth window, rarely enough that painting the growing list does not dominate.
 constexpr qint64 kPumpIntervalMs = 25;
 
 // The refresh in progress. The toolkit's search takes a plain function without a context
@@ -31,6 +31,7 @@ struct RefreshPass {
     QPointer<ArchiveList> list;
     const bool* startAgain;  // set when a refresh was asked for meanwhile: this pass is stale
     int count = 0;
+    bool pumped = false;
     QElapsedTimer sincePump;
     QList<QTreeWidgetItem*> pending;  // made since the last pump, not yet in the list
 };
@@ -65,6 +66,7 @@ bool flushAndPump(RefreshPass& pass)
         pass.pending.clear();
     }
     QCoreApplication::processEvents();
+    pass.pumped = true;
     pass.sincePump.restart();
     return !pass.list.isNull();
 }
@@ -74,7 +76,7 @@ int listFoundFile(const char* path, const char*, const char* name, int match)
     RefreshPass& pass = *g_refreshPass;
     if (match)
         pass.pending << makeItem(path, name, ++pass.count);
-    if (pass.sincePump.elapsed() >= kPumpIntervalMs && !flushAndPump(pass))
+    if ((!pass.pumped || pass.sincePump.elapsed() >= kPumpIntervalMs) && !flushAndPump(pass))
         return 1;
     return *pass.startAgain ? 1 : 0;
 }
@@ -123,7 +125,7 @@ ArchiveList::RefreshResult ArchiveList::refresh(const QString& folder)
     do {
         m_refreshAgain = false;
         clear();
-        RefreshPass pass {self, &m_refreshAgain, 0, {}, {}};
+        RefreshPass pass {self, &m_refreshAgain, 0, false, {}, {}};
         pass.sincePump.start();
         g_refreshPass = &pass;
         const int searched = g_toolkit.SearchFiles(m_folder.toUtf8().constData(), kExtensions, listFoundFile, 1);

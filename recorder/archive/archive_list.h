@@ -43,9 +43,9 @@ public:
     // lower case), duration (the toolkit's GetWMADuration text; "0:00" when it cannot be told).
     // folder may end with '/' or not. Files that vanish while the folder is read are left out or
     // show size 0kb and 0:00; a folder that vanishes leaves what was listed so far.
-    // Pumps the window's events about every 25 ms while it fills, so the window repaints and
-    // stays responsive; it never re-enters itself (see Deferred). Needs the toolkit bound
-    // (g_toolkit).
+    // Pumps the window's events at the first file and then about every 25 ms while it fills, so
+    // the window repaints and stays responsive; it never re-enters itself (see Deferred). Needs
+    // the toolkit bound (g_toolkit).
     RefreshResult refresh(const QString& folder);
 
     // The folder of the latest refresh, as it was given.

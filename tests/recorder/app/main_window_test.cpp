@@ -291,28 +291,7 @@ TEST_F(MainWindowTest, CancelledFolderChoiceKeepsTheArchiveFolder)
     EXPECT_TRUE(m_window->isEnabled());
 }
 
-// The desktop's opener as a script on the PATH that logs its argument and exits with code.
-class FakeOpener {
-public:
-    explicit FakeOpener(int exitCode)
-        : m_oldPath(qgetenv("PATH"))
-    {
-        const std::filesystem::path script = m_folder.path() / "xdg-open";
-        std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << log().string() << "'\nexit " << exitCode << "\n";
-        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-        qputenv("PATH", QByteArray(m_folder.path().c_str()) + ':' + m_oldPath);
-    }
-    ~FakeOpener() { qputenv("PATH", m_oldPath); }
-    std::filesystem::path log() const { return m_folder.path() / "opened.log"; }
-    QStringList opened() const
-    {
-        return QString::fromStdString(testing::readFile(log())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-private:
-    testing::TemporaryFolder m_folder;
-    QByteArray m_oldPath;
-};
+using testing::FakeOpener;
 
 TEST_F(MainWindowTest, FolderTooLongForTheSettingsIsRefusedWithAMessage)
 {

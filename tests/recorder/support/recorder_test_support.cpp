@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace wavelark::testing {
 
@@ -101,6 +102,25 @@ UrlRecorder::~UrlRecorder()
 {
     for (const QString& scheme : m_schemes)
         QDesktopServices::unsetUrlHandler(scheme);
+}
+
+FakeOpener::FakeOpener(int exitCode)
+    : m_oldPath(qgetenv("PATH"))
+{
+    const std::filesystem::path script = m_folder.path() / "xdg-open";
+    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << log().string() << "'\nexit " << exitCode << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    qputenv("PATH", QByteArray(m_folder.path().c_str()) + ':' + m_oldPath);
+}
+
+FakeOpener::~FakeOpener()
+{
+    qputenv("PATH", m_oldPath);
+}
+
+QStringList FakeOpener::opened() const
+{
+    return QString::fromStdString(readFile(log())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 ModalRecorder::ModalRecorder()

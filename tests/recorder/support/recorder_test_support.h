@@ -5,6 +5,7 @@
 
 #include "support/temporary_folder.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -68,6 +69,20 @@ public slots:
 private:
     QStringList m_schemes;
     QList<QUrl> m_opened;
+};
+
+// The desktop's opener (xdg-open) as a script first on the PATH while it lives: it logs each URL
+// it is given, one a line, and exits with exitCode.
+class FakeOpener {
+public:
+    explicit FakeOpener(int exitCode);
+    ~FakeOpener();
+    std::filesystem::path log() const { return m_folder.path() / "opened.log"; }
+    QStringList opened() const;
+
+private:
+    TemporaryFolder m_folder;
+    QByteArray m_oldPath;
 };
 
 // Watches for modal windows while it lives; records each one's title and text (a message box's
