@@ -171,22 +171,25 @@ ArchiveList::DeleteOutcome ArchiveList::deleteSelected(QWidget* owner)
         return outcome;
     }
     outcome.status = DeleteOutcome::Status::Done;
+    const QPointer<QWidget> ownerAlive(owner);
     QStringList reasons;
     for (const QByteArray& path : paths) {
+        const int error = ::unlink(path.constData()) == 0 ? 0 : errno;
         const QString shown = QString::fromUtf8(path);
-        if (::unlink(path.constData()) == 0) {
+        if (error == 0) {
             outcome.deleted << shown;
         } else {
             outcome.failed << shown;
-            reasons << QStringLiteral("%1 (%2)").arg(shown, errorText(errno));
+            reasons << QStringLiteral("%1 (%2)").arg(shown, errorText(error));
         }
     }
-    if (!reasons.isEmpty())
-        QMessageBox::warning(owner, QStringLiteral("Delete Selected"),
-                             QStringLiteral("Wavelark could not delete these files; they stay in the archive folder:\n\n%1")
-                                 .arg(reasons.join(QLatin1Char('\n'))));
+    // The list shows what stays before the report is read.
     if (!self.isNull())
         refresh(m_folder);
+    if (!reasons.isEmpty() && (ownerAlive || !owner))
+        QMessageBox::warning(ownerAlive, QStringLiteral("Delete Selected"),
+                             QStringLiteral("Wavelark could not delete these files; they stay in the archive folder:\n\n%1")
+                                 .arg(reasons.join(QLatin1Char('\n'))));
     return outcome;
 }
 

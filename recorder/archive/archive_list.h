@@ -69,9 +69,9 @@ public:
 
     // The main window's Delete command. Asks "Delete Selected" (Yes/No, question icon, owned by
     // owner); on Yes deletes the files of the items selected when it was called, in list order,
-    // each at its real path. A file that cannot be deleted stays and the others still go; one
-    // warning owned by owner names every file that stayed and why. Then refreshes the folder of
-    // the latest refresh (deferred when a refresh is running).
+    // each at its real path. A file that cannot be deleted stays and the others still go. Then
+    // refreshes the folder of the latest refresh (deferred when a refresh is running), and one
+    // warning owned by owner names every file that stayed and why.
     DeleteOutcome deleteSelected(QWidget* owner);
 
     // A double-click on an item opens its file with the desktop's default program; when nothing
