@@ -149,7 +149,12 @@ void ModalRecorder::poll()
         return;
     const auto* box = qobject_cast<QMessageBox*>(modal);
     m_seen.push_back({modal->windowTitle(), box ? box->text() : QString()});
-    const auto action = m_actions.find(modal->windowTitle());
+    auto action = m_actions.find(modal->windowTitle());
+    // A title registered with a trailing '*' takes every title that begins with the rest.
+    for (auto candidate = m_actions.begin(); action == m_actions.end() && candidate != m_actions.end(); ++candidate) {
+        if (candidate->first.endsWith(QLatin1Char('*')) && modal->windowTitle().startsWith(candidate->first.chopped(1)))
+            action = candidate;
+    }
     if (action != m_actions.end())
         action->second(modal);
     else

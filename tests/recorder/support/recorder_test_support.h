@@ -96,7 +96,8 @@ public:
     };
     const std::vector<Seen>& seen() const { return m_seen; }
     QStringList titles() const;
-    // Instead of closing a window with this title, run action on it (which must close it).
+    // Instead of closing a window with this title, run action on it (which must close it). A
+    // title ending in '*' stands for every title beginning with what comes before it.
     void onTitle(const QString& title, std::function<void(QWidget*)> action);
 
 private:
