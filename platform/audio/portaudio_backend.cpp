@@ -1,5 +1,6 @@
 #include "portaudio_backend.h"
 
+#include "sound_library_messages.h"
 #include "wave_device.h"
 
 #include <pa_linux_alsa.h>
@@ -31,13 +32,22 @@ public:
     PortAudioSession()
     {
         std::lock_guard lock(sessionMutex());
+        // Starting, PortAudio has ALSA and JACK try every card, plug-in and server they know of,
+        // and they complain about each one that is not there. That is noise while PortAudio
+        // starts; when it cannot, the complaints may say why.
+        HeldSoundLibraryMessages messages;
         m_result = Pa_Initialize();
+        if (m_result != paNoError)
+            messages.writeToStandardError();
     }
     ~PortAudioSession()
     {
         std::lock_guard lock(sessionMutex());
-        if (m_result == paNoError)
-            Pa_Terminate();
+        if (m_result != paNoError)
+            return;
+        HeldSoundLibraryMessages messages;
+        if (Pa_Terminate() != paNoError)
+            messages.writeToStandardError();
     }
     PortAudioSession(const PortAudioSession&) = delete;
     PortAudioSession& operator=(const PortAudioSession&) = delete;
@@ -154,9 +164,12 @@ public:
         const PaStreamParameters* input = direction == Direction::Input ? &parameters : nullptr;
         const PaStreamParameters* output = direction == Direction::Output ? &parameters : nullptr;
         PaStreamCallback* callback = direction == Direction::Input ? inputCallback : outputCallback;
+        // Opening goes through the same libraries: their messages matter only when it fails.
+        HeldSoundLibraryMessages messages;
         PaError result = Pa_OpenStream(&m_stream, input, output, sampleRate, paFramesPerBufferUnspecified,
                                        paNoFlag, callback, endpoint);
         if (result != paNoError) {
+            messages.writeToStandardError();
             m_stream = nullptr;
             error = std::string("cannot open ") + kind + " device " + info->name + ": " + Pa_GetErrorText(result);
             return false;

@@ -2,8 +2,15 @@
 
 #include "support/temporary_folder.h"
 
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace wavelark::testing {
 
@@ -25,6 +32,30 @@ std::string bytes32(uint32_t value)
     return bytes;
 }
 
+}
+
+StandardErrorCapture::StandardErrorCapture(std::string path)
+    : m_path(std::move(path))
+{
+    std::fflush(stderr);
+    m_saved = dup(STDERR_FILENO);
+    int file = open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    EXPECT_GE(file, 0) << m_path;
+    EXPECT_GE(dup2(file, STDERR_FILENO), 0);
+    close(file);
+}
+
+StandardErrorCapture::~StandardErrorCapture()
+{
+    std::fflush(stderr);
+    dup2(m_saved, STDERR_FILENO);
+    close(m_saved);
+}
+
+std::string StandardErrorCapture::text() const
+{
+    std::fflush(stderr);
+    return readFile(m_path);
 }
 
 AudioSetting::AudioSetting(const std::string& value)

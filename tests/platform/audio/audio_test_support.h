@@ -20,6 +20,23 @@ private:
     std::optional<std::string> m_previous;
 };
 
+// Sends what the process writes to its standard error (descriptor 2) into a file at path for
+// the life of the object; the earlier standard error comes back afterwards.
+class StandardErrorCapture {
+public:
+    explicit StandardErrorCapture(std::string path);
+    ~StandardErrorCapture();
+    StandardErrorCapture(const StandardErrorCapture&) = delete;
+    StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+
+    // Everything captured so far.
+    std::string text() const;
+
+private:
+    std::string m_path;
+    int m_saved = -1;
+};
+
 // The bytes of the data chunk of a WAV file, or nothing when it has none.
 std::optional<std::string> wavData(const std::string& path);
 
