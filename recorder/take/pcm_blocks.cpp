@@ -146,6 +146,14 @@ bool PcmRegion::openForRewrite(const std::string& path, uint64_t offset, uint64_
     return true;
 }
 
+bool FileDescriptor::close()
+{
+    if (m_descriptor < 0)
+        return true;
+    const int descriptor = std::exchange(m_descriptor, -1);
+    return ::close(descriptor) == 0;
+}
+
 void PcmRegion::close()
 {
     if (m_descriptor >= 0)
@@ -159,6 +167,67 @@ int16_t largestSample(const int16_t* samples, std::size_t count)
     for (std::size_t index = 0; index < count; ++index)
         peak = std::max(peak, samples[index]);
     return peak;
+}
+
+CopyOutcome copyBytes(int source, uint64_t sourceOffset, int destination, uint64_t destinationOffset, uint64_t length,
+                      const BlockProgress& progress)
+{
+    CopyOutcome outcome;
+    auto report = [&] {
+        if (progress)
+            progress(static_cast<int>(100.0 * static_cast<double>(outcome.copied) / static_cast<double>(length)));
+    };
+    // The kernel's copy spares the round trip through a buffer. Where it cannot serve (another
+    // file system, an old kernel) or fails, the rest goes through the buffer, whose reads and
+    // writes tell a failing read from a failing write.
+    bool kernelCopy = true;
+    AlignedBlock buffer;
+    while (outcome.copied < length) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(kCopyBlockSize, length - outcome.copied));
+        std::size_t done = 0;
+        while (kernelCopy && done < wanted) {
+            loff_t from = static_cast<loff_t>(sourceOffset + outcome.copied + done);
+            loff_t to = static_cast<loff_t>(destinationOffset + outcome.copied + done);
+            const ssize_t moved = ::copy_file_range(source, &from, destination, &to, wanted - done, 0);
+            if (moved < 0 && errno == EINTR)
+                continue;
+            if (moved <= 0) {
+                // 0: the source ended early; let the buffered path confirm it.
+                kernelCopy = false;
+                break;
+            }
+            done += static_cast<std::size_t>(moved);
+        }
+        if (done < wanted) {
+            if (!buffer)
+                buffer = allocateBlock(kCopyBlockSize);
+            const std::size_t rest = wanted - done;
+            const ssize_t got = readFully(source, buffer.get(), rest, sourceOffset + outcome.copied + done);
+            if (got < 0) {
+                outcome.status = CopyStatus::ReadFailed;
+                outcome.reason = std::strerror(errno);
+                outcome.copied += done;
+                return outcome;
+            }
+            errno = 0;
+            if (!writeFully(destination, buffer.get(), static_cast<std::size_t>(got),
+                            destinationOffset + outcome.copied + done)) {
+                outcome.status = CopyStatus::WriteFailed;
+                outcome.reason = errno != 0 ? std::strerror(errno) : "nothing could be written";
+                outcome.copied += done;
+                return outcome;
+            }
+            done += static_cast<std::size_t>(got);
+            if (static_cast<std::size_t>(got) < rest) {
+                outcome.status = CopyStatus::SourceEnded;
+                outcome.copied += done;
+                return outcome;
+            }
+        }
+        outcome.copied += done;
+        report();
+    }
+    return outcome;
 }
 
 std::optional<int16_t> scanPeak(const PcmRegion& region, const BlockProgress& progress, std::size_t blockSize,

@@ -70,4 +70,36 @@ bool rewriteBlocks(const PcmRegion& region, const SampleChange& change, const Bl
 // The largest of the samples, starting from 0.
 int16_t largestSample(const int16_t* samples, std::size_t count);
 
+// An open file descriptor, closed when it goes.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor = -1) : m_descriptor(descriptor) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { close(); }
+    int get() const { return m_descriptor; }
+    bool isOpen() const { return m_descriptor >= 0; }
+    // Closes now; false, with errno set, when closing reports a late write failure.
+    bool close();
+
+private:
+    int m_descriptor;
+};
+
+// The blocks of the byte copies into the temporary WAV and the import's side file.
+inline constexpr std::size_t kCopyBlockSize = 1048576;
+
+enum class CopyStatus { Copied, ReadFailed, SourceEnded, WriteFailed };
+struct CopyOutcome {
+    CopyStatus status = CopyStatus::Copied;
+    std::string reason;  // the system's reason when a read or write failed
+    uint64_t copied = 0; // bytes written before the copy stopped
+};
+
+// Copies length bytes from source at sourceOffset to destination at destinationOffset in blocks
+// of kCopyBlockSize, reporting trunc(100 × copied / length) after every block. Stops at the
+// first failing read or write, or when the source ends early (SourceEnded).
+CopyOutcome copyBytes(int source, uint64_t sourceOffset, int destination, uint64_t destinationOffset, uint64_t length,
+                      const BlockProgress& progress);
+
 }

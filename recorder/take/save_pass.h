@@ -120,6 +120,11 @@ struct FadePassResult {
     double gain = 1.0;      // the maximise gain E: 32767 / peak, or 1.0 (maximise off, or no positive sample)
 };
 
+// Every sample through fadeGain × sample × maximiseGain (multiplied in that order), held to
+// -32766..32766 and truncated toward zero: the pass's arithmetic for a run of frames whose fade
+// gain stands still. Vectorised where the processor allows, with the same results.
+void scaleFadedSamples(int16_t* samples, std::size_t count, double fadeGain, double maximiseGain);
+
 // The fade and maximise pass over the temporary WAV, in place: a peak scan (maximise on;
 // scanProgress after its blocks, " Scanning Audio ... ") and a rewrite (processProgress,
 // " Processing Audio ... ") that multiplies every frame by the fade gain g = lin2log(t, 1.0, 1)

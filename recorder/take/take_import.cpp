@@ -1,0 +1,130 @@
+#include "take/take_import.h"
+
+#include "core/take_format.h"
+#include "core/toolkit_binding.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+namespace wavelark {
+
+namespace {
+
+// The WAV header the copy and the decoder leave at the start; zeroed, it is 11 silent frames.
+constexpr std::size_t kHeaderBytes = 44;
+constexpr char kKept[] = " The current recording was kept.";
+
+std::string systemReason()
+{
+    return std::strerror(errno);
+}
+
+std::string quoted(const std::string& path)
+{
+    return "\"" + path + "\"";
+}
+
+ImportResult refused(ImportFailure kind, const std::string& message, const std::string& sidePath)
+{
+    ::unlink(sidePath.c_str());
+    return ImportResult{kind, message + kKept, 0};
+}
+
+bool isTakeFormat(const WavFormat* format)
+{
+    return format && format->sampleRate == static_cast<uint32_t>(kTakeSampleRate) && format->bitsPerSample == 16
+           && format->channels == 2 && format->formatTag == 1;
+}
+
+}
+
+bool importsAsWav(const std::string& sourcePath)
+{
+    if (sourcePath.size() < 3)
+        return false;
+    std::string last = sourcePath.substr(sourcePath.size() - 3);
+    std::transform(last.begin(), last.end(), last.begin(), [](unsigned char c) { return std::toupper(c); });
+    return last == "WAV";
+}
+
+std::string importSidePath(const std::string& takePath)
+{
+    return takePath + ".import";
+}
+
+ImportResult importIntoTake(const std::string& sourcePath, const std::string& takePath,
+                            const BlockProgress& copyProgress, SorvakProgressFunction decodeProgress)
+{
+    const std::string sidePath = importSidePath(takePath);
+    const std::string name = quoted(sourcePath);
+    // Opened without waiting, so a named pipe is refused instead of waiting for a writer.
+    FileDescriptor source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!source.isOpen())
+        return refused(ImportFailure::Unreadable, "The file " + name + " could not be opened: " + systemReason() + ".",
+                       sidePath);
+    struct stat status {};
+    if (::fstat(source.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return refused(ImportFailure::NotRegularFile,
+                       "The file " + name + " is not a regular file (a folder, a named pipe or a device) and cannot be imported.",
+                       sidePath);
+    ::unlink(sidePath.c_str());
+
+    if (importsAsWav(sourcePath)) {
+        const bool acceptable = isTakeFormat(g_toolkit.OpenWAV(sourcePath.c_str(), 0));
+        g_toolkit.CloseWAV(0);
+        if (!acceptable)
+            return ImportResult{ImportFailure::IncorrectFormat, kIncorrectFormatText, 0};
+        FileDescriptor side(::open(sidePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!side.isOpen())
+            return refused(ImportFailure::SideFile,
+                           "The file " + quoted(sidePath) + " could not be created: " + systemReason() + ".", sidePath);
+        const CopyOutcome copy = copyBytes(source.get(), 0, side.get(), 0, static_cast<uint64_t>(status.st_size), copyProgress);
+        if (copy.status == CopyStatus::ReadFailed)
+            return refused(ImportFailure::Unreadable, "The file " + name + " could not be read: " + copy.reason + ".", sidePath);
+        if (copy.status == CopyStatus::SourceEnded)
+            return refused(ImportFailure::Unreadable, "The file " + name + " became shorter while it was read.", sidePath);
+        if (copy.status == CopyStatus::WriteFailed)
+            return refused(ImportFailure::SideFile,
+                           "The file " + quoted(sidePath) + " could not be written: " + copy.reason + ".", sidePath);
+        if (!side.close())
+            return refused(ImportFailure::SideFile,
+                           "The file " + quoted(sidePath) + " could not be written: " + systemReason() + ".", sidePath);
+    } else {
+        source.close();
+        const int decoded = g_toolkit.WMA2WAV(sourcePath.c_str(), sidePath.c_str(), decodeProgress);
+        struct stat sideStatus {};
+        if (::stat(sidePath.c_str(), &sideStatus) != 0)
+            return refused(ImportFailure::SideFile, "The file " + quoted(sidePath) + " could not be written.", sidePath);
+        if (decoded != 0)
+            return refused(ImportFailure::Unreadable,
+                           "The file " + name + " could not be decoded: it is damaged or not an audio file, or the data folder has no room left.", sidePath);
+    }
+
+    struct stat sideStatus {};
+    if (::stat(sidePath.c_str(), &sideStatus) != 0 || static_cast<std::size_t>(sideStatus.st_size) <= kHeaderBytes)
+        return refused(ImportFailure::Unreadable, "The file " + name + " holds no audio.", sidePath);
+    FileDescriptor side(::open(sidePath.c_str(), O_WRONLY | O_CLOEXEC));
+    const uint8_t zeros[kHeaderBytes] = {};
+    ssize_t written = -1;
+    if (side.isOpen()) {
+        do
+            written = ::pwrite(side.get(), zeros, kHeaderBytes, 0);
+        while (written < 0 && errno == EINTR);
+    }
+    if (written != static_cast<ssize_t>(kHeaderBytes) || !side.close())
+        return refused(ImportFailure::SideFile,
+                       "The file " + quoted(sidePath) + " could not be written: " + systemReason() + ".", sidePath);
+    if (::rename(sidePath.c_str(), takePath.c_str()) != 0)
+        return refused(ImportFailure::Commit,
+                       "The imported audio could not replace the recording " + quoted(takePath) + ": " + systemReason() + ".",
+                       sidePath);
+    return ImportResult{ImportFailure::None, {}, static_cast<uint64_t>(sideStatus.st_size)};
+}
+
+}
