@@ -507,15 +507,14 @@ FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range
 {
     FadePassResult pass;
     std::string reason;
-    std::optional<PcmWav> wav = openPcmWav(temporaryPath, &reason);
-    if (!wav) {
-        pass.result = failure(SaveFailure::TemporaryFile, "The temporary file " + quoted(temporaryPath)
-                                                              + " could not be opened as a WAV file: " + reason + ".");
+    std::optional<PcmWav> wav = openPcmWav(temporaryPath, &pass.skipReason);
+    if (!wav)
+        return pass;
+    const PcmWavFormat& format = wav->format;
+    if (format.channels != 2 || format.sampleRate != static_cast<uint32_t>(kTakeSampleRate) || format.bitsPerSample != 16) {
+        pass.skipReason = "not 44100 Hz 16-bit stereo";
         return pass;
     }
-    const PcmWavFormat& format = wav->format;
-    if (format.channels != 2 || format.sampleRate != static_cast<uint32_t>(kTakeSampleRate) || format.bitsPerSample != 16)
-        return pass;
     if (!range.valid()) {
         pass.result = failure(SaveFailure::InvalidRange, "The selection is empty or does not hold whole frames.");
         return pass;

@@ -116,6 +116,7 @@ std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error = n
 struct FadePassResult {
     SaveResult result;      // a read or write that failed part-way (the file is then unusable)
     bool applied = false;   // false when the file is not 44100 Hz 16-bit stereo PCM: left as it was
+    std::string skipReason; // why the pass was skipped
     int16_t peak = 0;       // the largest sample found by the scan (maximise on)
     double gain = 1.0;      // the maximise gain E: 32767 / peak, or 1.0 (maximise off, or no positive sample)
 };
@@ -132,8 +133,8 @@ void scaleFadedSamples(int16_t* samples, std::size_t count, double fadeGain, dou
 // zero. range places the file in the take's coordinates, which the fade edges are counted in:
 // the rise lasts from range start while range start + 4 × fade-in frames < p has not held, the
 // fall starts once p > range end - 4 × fade-out frames. Fades and maximise off still clamp
-// ±32767 to ±32766. A file that is not 44100 Hz, 16-bit stereo PCM is skipped (applied false,
-// result ok): the conversion still runs on it.
+// ±32767 to ±32766. A file that is not 44100 Hz, 16-bit stereo PCM, or that openPcmWav refuses,
+// is skipped (applied false, result ok): the conversion still runs on it and judges it.
 FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
                                const BlockProgress& scanProgress, const BlockProgress& processProgress);
 
