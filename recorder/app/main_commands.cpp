@@ -1,7 +1,6 @@
 // The main window's commands: buttons and menu entries.
 //
-// Record and Play are run by the take's session; Import, Save and Delete live with the archive,
-// and until it is part of the program those commands are ignored.
+// Record, Play, Save and Import are run by the take's session; Delete by the archive list.
 
 #include "app/main_window.h"
 
@@ -13,7 +12,11 @@
 #include "core/toolkit_binding.h"
 #include "app/user_guide.h"
 
+#include "app/save_dialog.h"
+
 #include "session/take_session.h"
+
+#include "archive/archive_list.h"
 
 #include "sorvak_widgets.h"
 
@@ -87,6 +90,15 @@ void MainWindow::command(int commandId)
         if (m_session)
             m_session->playCommand();
         break;
+    case ids::kSaveButton:
+        saveCommand();
+        break;
+    case ids::kImportButton:
+        importCommand();
+        break;
+    case ids::kDeleteButton:
+        m_archiveList->deleteSelected(this);
+        break;
     case ids::kExploreButton:
         openLink(this, QUrl::fromLocalFile(QString::fromUtf8(m_state.settings.archiveFolder)),
                  QStringLiteral("the archive folder"));
@@ -94,6 +106,32 @@ void MainWindow::command(int commandId)
     default:
         break;
     }
+}
+
+void MainWindow::saveCommand()
+{
+    const std::optional<SaveRange> range = m_session->selectedRange();
+    if (!range)
+        return;
+    SaveDialog dialog(m_state.settings, range->bytes(), m_skin, this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    raise();
+    if (accepted)
+        m_session->save(*range, dialog.name());
+}
+
+void MainWindow::importCommand()
+{
+    static const char kFilters[] = "All Media Files\0*.wav;*.mp3;*.wma\0MPEG Layer 3 Files\0*.mp3\0"
+                                   "Windows Media Audio Files\0*.wma\0Uncompressed PCM WAV Files\0*.wav\0";
+    const char* chosen = g_toolkit.GetOpenFilenames(this, 0, "Import Audio File", m_state.settings.lastImportFile,
+                                                    kFilters, 0, nullptr);
+    if (!chosen || !*chosen)
+        return;
+    const QString path = QString::fromUtf8(chosen);
+    if (path.toUtf8().size() < static_cast<qsizetype>(sizeof m_state.settings.lastImportFile))
+        setSettingsText(m_state.settings.lastImportFile, path);
+    m_session->import(path);
 }
 
 void MainWindow::storeDevice(int32_t& field, int32_t device)
@@ -128,6 +166,7 @@ void MainWindow::chooseArchiveFolder()
     if (!folder.isEmpty() && fits) {
         setSettingsText(m_state.settings.archiveFolder, folder);
         m_state.unavailableArchiveFolder.clear();
+        m_archiveList->refresh(folder);
         static_cast<QLabel*>(sorvak::findControl(this, ids::kArchiveFolderText))
             ->setText(QStringLiteral(" ") + folder);
         QCoreApplication::processEvents();

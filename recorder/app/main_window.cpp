@@ -279,6 +279,8 @@ void MainWindow::initialise()
     // player started, and the take's duration on the status line.
     m_session->initialise();
 
+    m_archiveList->refresh(QString::fromUtf8(m_state.settings.archiveFolder));
+
     setWindowTitle(QStringLiteral("Wavelark 2.0"));
     sorvak::findControl(this, ids::kRecordButton)->setFocus();
     setProgressTarget(this);

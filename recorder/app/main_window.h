@@ -80,6 +80,8 @@ private:
     void initialise();
     void onTimer();
     void chooseArchiveFolder();
+    void saveCommand();
+    void importCommand();
     void storeDevice(int32_t& field, int32_t device);
     void startMixer(const QStringList& arguments);
 

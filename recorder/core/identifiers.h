@@ -1,5 +1,5 @@
-// Control and command identifiers of the main window (dialog 101), its menu (106) and the
-// welcome dialog (103). Every control carries its identifier as the "controlId" property; every
+// Control and command identifiers of the main window (dialog 101), its menu (106), the welcome
+// dialog (103) and the "Save Audio" dialog. Every control carries its identifier as the "controlId" property; every
 // menu action carries its command as the "commandId" property.
 #pragma once
 
@@ -46,6 +46,20 @@ inline constexpr int kMixerPlayback = 40040;
 inline constexpr int kOnlineGuide = 40026;
 inline constexpr int kContactUs = 40047;
 inline constexpr int kAbout = 40027;
+
+// "Save Audio" dialog controls.
+inline constexpr int kSaveNameField = 1056;
+inline constexpr int kSaveFormatCombo = 1007;
+inline constexpr int kSaveQualityCombo = 1008;
+inline constexpr int kSaveFadeStartBox = 1049;
+inline constexpr int kSaveFadeInField = 1009;
+inline constexpr int kSaveFadeInSpinner = 1053;
+inline constexpr int kSaveFadeEndBox = 1050;
+inline constexpr int kSaveFadeOutField = 1006;
+inline constexpr int kSaveFadeOutSpinner = 1054;
+inline constexpr int kSaveMaximiseBox = 1055;
+inline constexpr int kSaveCancelButton = 1052;
+// Its "Save" button carries kSaveButton (1023), as the main window's does.
 
 // Welcome dialog controls.
 inline constexpr int kWelcomeHelp = 1024;

@@ -5,6 +5,8 @@
 #include "core/identifiers.h"
 #include "core/toolkit_binding.h"
 
+#include "sorvak_widgets.h"
+
 #include <QAction>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -19,7 +21,7 @@ ControlStates controlStates(SessionPhase phase, bool hasTake)
     ControlStates states;
     switch (phase) {
     case SessionPhase::Idle:
-        states = {true, hasTake, true, hasTake, true, true, true};
+        states = {true, hasTake, true, hasTake, true, true, true, true, true};
         break;
     case SessionPhase::Recording:
         states.record = true;
@@ -28,8 +30,14 @@ ControlStates controlStates(SessionPhase phase, bool hasTake)
         states.play = true;
         states.menus = true;
         break;
+    case SessionPhase::Saving:
+        states.sliders = false;
+        states.switches = false;
+        break;
+    case SessionPhase::Importing:
+        states.sliders = false;
+        break;
     case SessionPhase::Preparing:
-    case SessionPhase::Busy:
         break;
     }
     return states;
@@ -56,6 +64,14 @@ void applyControlStates(QMainWindow& window, const ControlStates& states)
         if (count != 0)
             g_toolkit.EnableWindows10(&window, enable ? 1 : 0, list[0], list[1], list[2], list[3], list[4], list[5],
                                       list[6], list[7], list[8], list[9]);
+    }
+    for (const int id : {ids::kRecordSlider, ids::kPlaySlider}) {
+        if (QWidget* slider = sorvak::findControl(&window, id))
+            slider->setEnabled(states.sliders);
+    }
+    for (const int id : {ids::kRecordEnabledBox, ids::kPlayEnabledBox, ids::kMonitorThruBox}) {
+        if (QWidget* box = sorvak::findControl(&window, id))
+            box->setEnabled(states.switches);
     }
     if (auto* archive = window.findChild<QWidget*>(QLatin1String(ArchiveList::kObjectName)))
         archive->setEnabled(states.archiveList);

@@ -12,7 +12,8 @@ enum class SessionPhase {
     Recording,  // Record has become "Stop"
     Preparing,  // a new take is being maximised and drawn
     Playing,    // Play has become "Stop"
-    Busy,       // a save or an import runs
+    Saving,     // a save runs
+    Importing,  // an import runs
 };
 
 struct ControlStates {
@@ -23,9 +24,12 @@ struct ControlStates {
     bool archiveButtons = false;  // "Folder ...", Explore and Delete
     bool archiveList = false;
     bool menus = false;           // "File", "Settings" and "Help"
+    bool sliders = true;          // "Rec" and "Play"
+    bool switches = true;         // the record and play enabled boxes and "Monitor - Thru"
 };
 
-// The table. Play and Save need a take; while playing the menus stay usable.
+// The table. Play and Save need a take; while playing the menus stay usable; a save also stills
+// the sliders and the switches, an import the sliders.
 ControlStates controlStates(SessionPhase phase, bool hasTake);
 
 // Enables and disables the window's controls (by identifier) and menus as states says.

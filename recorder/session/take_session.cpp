@@ -1,7 +1,12 @@
 #include "session/take_session.h"
 
+#include "session/progress_reporter.h"
+
 #include "take/peak_cache.h"
 #include "take/raw_take_maximise.h"
+#include "take/take_import.h"
+
+#include "archive/archive_list.h"
 
 #include "core/identifiers.h"
 #include "core/take_format.h"
@@ -19,6 +24,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QThread>
+
+#include <algorithm>
 
 namespace wavelark {
 
@@ -171,7 +178,7 @@ void TakeSession::finishRecording()
     enterPhase(SessionPhase::Preparing);
     setProgress(0);
     setButtonText(ids::kRecordButton, QStringLiteral("Record"));
-    prepareTake();
+    prepareTake(QString::fromLatin1(kRecordCaption));
     m_takeInProgress = false;
     if (!m_closed)
         enterPhase(SessionPhase::Idle);
@@ -184,7 +191,7 @@ void TakeSession::finishRecording()
         warn(QString::fromLatin1(kRecordCaption), recordingLossText(ending.losses));
 }
 
-void TakeSession::prepareTake()
+void TakeSession::prepareTake(const QString& caption)
 {
     const std::string path = QFile::encodeName(m_paths.take()).toStdString();
     const MaximiseResult result = maximiseRawTake(
@@ -201,7 +208,7 @@ void TakeSession::prepareTake()
         });
     setProgress(0);
     if (result.failed)
-        warn(QString::fromLatin1(kRecordCaption),
+        warn(caption,
              QStringLiteral("The Recording File could not be maximised: %1\n\nThe take has been kept as it was recorded%2.")
                  .arg(QString::fromLocal8Bit(result.error.c_str()),
                       result.peak > 0 ? QStringLiteral(", partly maximised") : QString()));
@@ -293,19 +300,132 @@ void TakeSession::setPlayEnabled(bool enabled)
     m_player->setPlayEnabled(enabled);
 }
 
-void TakeSession::beginLongOperation()
+std::optional<SaveRange> TakeSession::selectedRange() const
 {
-    enterPhase(SessionPhase::Busy);
+    if (!m_hasTake || !m_view || m_view->firstEdge() == m_view->secondEdge())
+        return std::nullopt;
+    const uint32_t length = measureTake();
+    const uint32_t smaller = std::min(m_view->firstEdge(), m_view->secondEdge());
+    const uint32_t larger = std::max(m_view->firstEdge(), m_view->secondEdge());
+    const SaveRange range{wholeFrames(columnToOffset(smaller, length)), wholeFrames(columnToOffset(larger, length))};
+    if (!range.valid())
+        return std::nullopt;
+    return range;
 }
 
-void TakeSession::endLongOperation()
+bool TakeSession::save(SaveRange range, const QString& name)
 {
-    enterPhase(SessionPhase::Idle);
+    if (m_phase != SessionPhase::Idle)
+        return false;
+    const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
+    const SaveFormat format = static_cast<SaveFormat>(std::clamp(m_settings.saveFormat, 0, 2));
+    const QString fileName = name + QString::fromLatin1(saveExtension(format));
+    SaveJob job;
+    job.takePath = takePath;
+    job.temporaryPath = QFile::encodeName(m_paths.temporaryWav()).toStdString();
+    job.destinationPath = QFile::encodeName(QString::fromUtf8(m_settings.archiveFolder) + fileName).toStdString();
+    job.range = range;
+    job.fades = FadeSettings{m_settings.fadeStartOn != 0, m_settings.fadeStartLength, m_settings.fadeEndOn != 0,
+                             m_settings.fadeEndLength, m_settings.maximizeOn != 0};
+    job.format = format;
+    job.quality = static_cast<SaveQuality>(std::clamp(m_settings.saveQuality, 0, 2));
+
+    enterPhase(SessionPhase::Saving);
+    setProgress(0);
+    setStatusText(QStringLiteral(" Preparing Audio ..."));
+    pumpMessages();
+    const SaveResult result = saveRange(
+        job,
+        [this](SavePhase phase, int percent) {
+            setProgress(percent);
+            if (phase == SavePhase::Scanning)
+                setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
+            else if (phase == SavePhase::Processing)
+                setStatusText(QStringLiteral(" Processing Audio ... %1 %").arg(percent));
+            pumpMessages();
+        },
+        [this] {
+            setProgress(0);
+            setProgressActivity(ProgressActivity::Saving);
+        },
+        &progressReporter);
+    setProgressActivity(ProgressActivity::Importing);
+    refreshArchive();
+    setProgress(0);
+    m_view->clearStatusCache();
+    m_view->updateStatus();
+    if (!m_closed)
+        enterPhase(SessionPhase::Idle);
+    else
+        m_phase = SessionPhase::Idle;
+    if (!result.ok()) {
+        warn(QString::fromLatin1(kSaveCaption), QString::fromStdString(result.message));
+        return false;
+    }
+    setStatusText(QStringLiteral(" Saved : ") + fileName);
+    return true;
+}
+
+bool TakeSession::import(const QString& path)
+{
+    if (m_phase != SessionPhase::Idle)
+        return false;
+    if (QMessageBox::question(&m_window, QString::fromLatin1(kConfirmImportCaption),
+                              QString::fromLatin1(kConfirmImportText), QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return false;
+    enterPhase(SessionPhase::Importing);
+    setProgress(0);
+    setProgressActivity(ProgressActivity::Importing);
+    // The old take, its picture and selection stay until the new take is complete.
+    const ImportResult result = importIntoTake(
+        QFile::encodeName(path).toStdString(), QFile::encodeName(m_paths.take()).toStdString(),
+        [this](int percent) {
+            setStatusText(QStringLiteral(" Importing Audio File ...%1 %").arg(percent));
+            pumpMessages();
+            setProgress(percent);
+        },
+        &progressReporter);
+    setProgress(0);
+    if (!result.ok()) {
+        if (!m_closed)
+            enterPhase(SessionPhase::Idle);
+        else
+            m_phase = SessionPhase::Idle;
+        showDuration();
+        if (result.failure == ImportFailure::IncorrectFormat)
+            QMessageBox::critical(&m_window, QString::fromLatin1(kIncorrectFormatCaption),
+                                  QString::fromLatin1(kIncorrectFormatText));
+        else
+            warn(QString::fromLatin1(kImportCaption), QString::fromStdString(result.message));
+        return false;
+    }
+    m_hasTake = true;
+    m_view->clearWaveform();
+    m_view->clearComposed();
+    m_view->clearSelectionImage();
+    m_view->setSelection(0, 0);
+    m_player->setPlayCursor(0.0);
+    m_view->compose();
+    enterPhase(SessionPhase::Preparing);
+    prepareTake(QString::fromLatin1(kImportCaption));
+    if (!m_closed)
+        enterPhase(SessionPhase::Idle);
+    else
+        m_phase = SessionPhase::Idle;
+    return true;
+}
+
+void TakeSession::refreshArchive()
+{
+    if (auto* archive = m_window.findChild<ArchiveList*>(QLatin1String(ArchiveList::kObjectName)))
+        archive->refresh(QString::fromUtf8(m_settings.archiveFolder));
 }
 
 bool TakeSession::selectionAllowed() const
 {
-    return m_hasTake && m_phase != SessionPhase::Preparing && m_phase != SessionPhase::Busy;
+    return m_hasTake && m_phase != SessionPhase::Preparing && m_phase != SessionPhase::Saving
+           && m_phase != SessionPhase::Importing;
 }
 
 bool TakeSession::recording() const

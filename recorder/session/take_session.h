@@ -11,6 +11,8 @@
 #include "audio/monitor_fifo.h"
 #include "audio/take_player.h"
 
+#include "take/save_pass.h"
+
 #include "core/data_folders.h"
 #include "core/settings.h"
 
@@ -20,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QMainWindow;
 
@@ -31,6 +34,10 @@ inline constexpr char kRecordCaption[] = "RECORD";
 inline constexpr char kConfirmRecordText[] = "Confirm Record?";
 inline constexpr char kRenderingText[] = "Rendering Waveform ... Please Wait ...";
 inline constexpr char kPlayCaption[] = "PLAY";
+inline constexpr char kSaveCaption[] = "SAVE AUDIO";
+inline constexpr char kImportCaption[] = "IMPORT";
+inline constexpr char kConfirmImportCaption[] = "Confirm Import";
+inline constexpr char kConfirmImportText[] = "Importing will overwrite current Recording.\n\nContinue?";
 
 class TakeSession : public WaveformHost {
 public:
@@ -62,10 +69,18 @@ public:
     void setRecordEnabled(bool enabled);
     void setPlayEnabled(bool enabled);
 
-    // A save or an import runs: the view ignores the mouse and the controls rest. end restores
-    // the idle states.
-    void beginLongOperation();
-    void endLongOperation();
+    // The Save button: the selection as a range of the take, whole frames, from the smaller edge
+    // to the larger; nothing when there is no selection or no take.
+    std::optional<SaveRange> selectedRange() const;
+    // Saves the range of the take under name into the archive folder, with the format, quality,
+    // fades and maximise of the Settings record, then refreshes the archive list. The controls
+    // rest meanwhile and the window repaints. A save that fails says what failed and that no
+    // file was left; true when the file was written and read back.
+    bool save(SaveRange range, const QString& name);
+    // Imports the file at path in place of the take after "Confirm Import": the old take, its
+    // waveform and selection stay until the new take is complete. Then maximises and draws the
+    // new take. A refused or failed import says so. True when the take was replaced.
+    bool import(const QString& path);
 
     bool hasTake() const { return m_hasTake; }
     bool takeInProgress() const { return m_takeInProgress; }
@@ -91,7 +106,8 @@ public:
 
 private:
     void finishRecording();
-    void prepareTake();
+    void prepareTake(const QString& caption);
+    void refreshArchive();
     void rebuildWaveform();
     void showDuration();
     void enterPhase(SessionPhase phase);

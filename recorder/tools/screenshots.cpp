@@ -1,5 +1,6 @@
 // Takes the screenshots of the documentation: the welcome dialog, the main window, the main
-// window with its menus open and the About box. Runs the real program in-process on Qt's
+// window with its menus open, the About box, the main window with a take, a selection and a
+// filled archive list, and the "Save Audio" dialog. Runs the real program in-process on Qt's
 // offscreen platform with the test audio device and a temporary data folder.
 //
 // Usage: wavelark_screenshots <output folder>
@@ -13,12 +14,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -77,6 +80,45 @@ void setUpEnvironment(const QString& root)
     setenv("WAVELARK_AUDIO", "test", 1);
 }
 
+// A canonical 44-byte-header WAV file of 16-bit stereo frames at 44100 Hz.
+bool writeWav(const QString& path, const QByteArray& frames)
+{
+    QByteArray header(44, '\0');
+    const auto put32 = [&header](int offset, quint32 value) {
+        for (int index = 0; index < 4; ++index)
+            header[offset + index] = static_cast<char>(value >> (8 * index));
+    };
+    header.replace(0, 4, "RIFF").replace(8, 8, "WAVEfmt ").replace(36, 4, "data");
+    put32(4, static_cast<quint32>(36 + frames.size()));
+    put32(16, 16);
+    put32(20, 1 | (2 << 16));
+    put32(24, 44100);
+    put32(28, 44100 * 4);
+    put32(32, 4 | (16 << 16));
+    put32(40, static_cast<quint32>(frames.size()));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(header + frames) == header.size() + frames.size();
+}
+
+// seconds of something like music: a few partials under a swelling and fading envelope.
+QByteArray musicLikeFrames(double seconds, double seed)
+{
+    const int frames = static_cast<int>(seconds * 44100);
+    QByteArray bytes(frames * 4, '\0');
+    auto* samples = reinterpret_cast<qint16*>(bytes.data());
+    for (int frame = 0; frame < frames; ++frame) {
+        const double t = frame / 44100.0;
+        const double envelope = 0.55 + 0.45 * std::sin(t * 0.9 + seed) * std::sin(t * 0.23 + seed * 2);
+        const double left = std::sin(2 * M_PI * 220 * t) * 0.5 + std::sin(2 * M_PI * 330.5 * t) * 0.3
+                            + std::sin(2 * M_PI * 440 * t + seed) * 0.2;
+        const double right = std::sin(2 * M_PI * 221 * t) * 0.5 + std::sin(2 * M_PI * 329.5 * t) * 0.3
+                             + std::sin(2 * M_PI * 660 * t) * 0.15;
+        samples[frame * 2] = static_cast<qint16>(26000 * envelope * left);
+        samples[frame * 2 + 1] = static_cast<qint16>(26000 * envelope * right);
+    }
+    return bytes;
+}
+
 }
 
 int main(int argc, char** argv)
@@ -89,6 +131,21 @@ int main(int argc, char** argv)
     if (!root.isValid())
         return 1;
     setUpEnvironment(root.path());
+    // A take to draw and an archive to list.
+    {
+        QFile take(root.path() + QStringLiteral("/home/recording.raw"));
+        if (!take.open(QIODevice::WriteOnly) || take.write(musicLikeFrames(40.0, 0.0)) < 0)
+            return 1;
+        const struct {
+            const char* name;
+            double seconds;
+        } archived[] = {{"Side A - Track 1.wav", 5.0}, {"Side A - Track 2.wav", 7.5}, {"Radio Session.wav", 3.0}};
+        for (const auto& file : archived) {
+            if (!writeWav(root.path() + QStringLiteral("/Music/") + QString::fromLatin1(file.name),
+                          musicLikeFrames(file.seconds, file.seconds)))
+                return 1;
+        }
+    }
     QApplication application(argc, argv);
     g_output = QDir(QString::fromLocal8Bit(argv[1]));
     g_output.mkpath(QStringLiteral("."));
@@ -142,9 +199,27 @@ int main(int argc, char** argv)
                 save(composeScreen(window, {about}), "about.png");
                 about->close();
             }
-            later(100, [window] { window->close(); });
         });
         window->command(wavelark::ids::kAbout);
+    });
+    later(1800, [window] {
+        wavelark::WaveformView* view = window->session()->view();
+        view->setSelection(140, 360);
+        view->drawSelection();
+        view->compose();
+        view->clearStatusCache();
+        view->updateStatus();
+        later(200, [window] {
+            save(window->grab().toImage(), "main-window-take.png");
+            later(300, [window] {
+                if (QWidget* dialog = QApplication::activeModalWidget()) {
+                    save(composeScreen(window, {dialog}), "save-dialog.png");
+                    dialog->close();
+                }
+                later(100, [window] { window->close(); });
+            });
+            window->command(wavelark::ids::kSaveButton);
+        });
     });
     QApplication::exec();
     recorder.shutDown();
