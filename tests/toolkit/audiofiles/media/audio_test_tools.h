@@ -58,10 +58,10 @@ struct ProgressRecorder {
     static int record(int percent);
 };
 
-// Runs calls on a thread of its own so that a call waiting for ever fails the test instead of
-// hanging it: after a minute the failure is recorded and the named pipe at pipePath (if that is
-// one) is opened from the other side, again and again, until the calls have returned. Calls
-// still running ten seconds later (reading a device without end) end the test process.
+// Runs calls on a thread of its own so that a call waiting for ever on the named pipe at
+// pipePath fails the test instead of hanging it: after a minute the failure is recorded and the
+// pipe is opened from both sides, again and again, until the calls have returned (anything else
+// that never returns is left to the test's time limit).
 void runWithoutHanging(const std::function<void()>& calls, const std::string& pipePath);
 
 // Little-endian 32-bit value at an offset of a byte string.
