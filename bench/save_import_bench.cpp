@@ -1,0 +1,264 @@
+// Saving and importing an hour: a generated 60-minute music-like take of 635 MB in the page
+// cache, each measurement beside its peer in the same run.
+//
+//   SaveWavHigh          copy + fade and maximise pass + conversion (WAV 44100/16)  target < 2 s
+//   FadeMaximisePass     the pass alone (scan + rewrite of temp.wav)                target >= 1.5 GB/s
+//   PeerLameHigh         copy + pass + `lame -b 256 --cbr` on the same WAV
+//   SaveMp3High          copy + pass + WAV2MP3 at 256 kbit/s                        target <= 1.10 × peer
+//   PeerFfmpegImport     `ffmpeg -i x.mp3 x.wav` + raw take maximise + peak cache
+//   ImportMp3            import of the 60-minute MP3 + raw take maximise + peak cache target <= 1.20 × peer
+//
+// "peer_ratio" is this run's time over its peer's time.
+
+#include "take/peak_cache.h"
+#include "take/raw_take_maximise.h"
+#include "take/save_pass.h"
+#include "take/take_import.h"
+
+#include "core/toolkit_binding.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <complex>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace wavelark;
+
+constexpr std::size_t kFrames = 60ull * 60 * 44100;
+constexpr std::size_t kTakeBytes = kFrames * 4;
+const SaveRange kWholeTake{0, static_cast<uint32_t>(kTakeBytes)};
+// Two seconds in, three seconds out, maximised: the save's usual settings.
+const FadeSettings kFades{true, 2000, true, 3000, true};
+
+struct Hour {
+    QTemporaryDir folder;
+    std::string take;
+    std::string temporary;
+    std::string cache;
+    std::string mp3;
+
+    std::string path(const char* name) const { return (std::filesystem::path(folder.path().toStdString()) / name).string(); }
+
+    Hour()
+        : take(path("recording.raw"))
+        , temporary(path("temp.wav"))
+        , cache(path("wd.dat"))
+        , mp3(path("hour.mp3"))
+    {
+        // A melody of three voices over a scale, a new chord every half second, under a
+        // breathing envelope, with a little hiss; the voices turn as phasors, so the hour is
+        // made in seconds and never repeats a block.
+        constexpr double kScale[] = {220.0, 246.9, 277.2, 293.7, 329.6, 370.0, 415.3, 440.0};
+        constexpr std::size_t kChordFrames = 22050;
+        std::FILE* file = std::fopen(take.c_str(), "wb");
+        std::vector<int16_t> chord(kChordFrames * 2);
+        std::complex<double> voices[3] = {1.0, 1.0, 1.0};
+        uint32_t noise = 7;
+        for (std::size_t start = 0, index = 0; start < kFrames; start += kChordFrames, ++index) {
+            std::complex<double> turns[3];
+            for (std::size_t voice = 0; voice < 3; ++voice)
+                turns[voice] = std::polar(1.0, 2 * M_PI * kScale[(index * (voice + 2) + voice * 3) % 8] * (voice + 1) / 44100);
+            const std::size_t frames = std::min(kChordFrames, kFrames - start);
+            for (std::size_t frame = 0; frame < frames; ++frame) {
+                for (std::size_t voice = 0; voice < 3; ++voice)
+                    voices[voice] *= turns[voice];
+                noise = noise * 1103515245u + 12345u;
+                const double envelope = 0.6 + 0.4 * std::sin(2 * M_PI * (start + frame) / (44100.0 * 7));
+                const double value = envelope * (8000 * voices[0].imag() + 5000 * voices[1].imag() + 3000 * voices[2].imag())
+                                     + static_cast<double>(noise >> 21) - 1024;
+                chord[frame * 2] = static_cast<int16_t>(value);
+                chord[frame * 2 + 1] = static_cast<int16_t>(0.8 * value - 900 * voices[1].real());
+            }
+            // The phasors drift from the unit circle over many turns; put them back.
+            for (std::complex<double>& voice : voices)
+                voice /= std::abs(voice);
+            std::fwrite(chord.data(), 4, frames, file);
+        }
+        std::fclose(file);
+    }
+
+    // The hour as an MP3, made once by lame from a copy of the take.
+    const std::string& hourMp3()
+    {
+        if (!std::filesystem::exists(mp3)) {
+            const std::string source = path("hour.wav");
+            copyRangeToTemporaryWav(take, kWholeTake, source, {});
+            run("lame --quiet -b 256 --cbr '" + source + "' '" + mp3 + "'");
+            std::filesystem::remove(source);
+        }
+        return mp3;
+    }
+
+    static void run(const std::string& command)
+    {
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "failed: %s\n", command.c_str());
+            std::exit(1);
+        }
+    }
+};
+
+Hour& hour()
+{
+    static Hour instance;
+    return instance;
+}
+
+std::map<std::string, double> g_peerSeconds;
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Runs the body once per iteration, timed by hand, and keeps or compares against the peer's time.
+template <typename Body>
+void timed(benchmark::State& state, const std::string& peer, bool isPeer, Body body)
+{
+    double total = 0.0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        const double seconds = secondsSince(start);
+        state.SetIterationTime(seconds);
+        total += seconds;
+    }
+    const double mean = total / static_cast<double>(state.iterations());
+    if (isPeer)
+        g_peerSeconds[peer] = mean;
+    else if (g_peerSeconds.count(peer))
+        state.counters["peer_ratio"] = mean / g_peerSeconds[peer];
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTakeBytes));
+}
+
+void check(const SaveResult& result)
+{
+    if (!result.ok()) {
+        std::fprintf(stderr, "%s\n", result.message.c_str());
+        std::exit(1);
+    }
+}
+
+void copyAndPass()
+{
+    check(copyRangeToTemporaryWav(hour().take, kWholeTake, hour().temporary, {}));
+    check(fadeAndMaximise(hour().temporary, kWholeTake, kFades, {}, {}).result);
+}
+
+// A save of the whole hour step by step, as saveRange runs it, with the time of each step
+// reported as a counter.
+void saveSteps(benchmark::State& state, SaveFormat format, const char* name)
+{
+    double copySeconds = 0.0;
+    double passSeconds = 0.0;
+    double convertSeconds = 0.0;
+    timed(state, name, false, [&] {
+        auto start = std::chrono::steady_clock::now();
+        check(copyRangeToTemporaryWav(hour().take, kWholeTake, hour().temporary, {}));
+        copySeconds += secondsSince(start);
+        start = std::chrono::steady_clock::now();
+        check(fadeAndMaximise(hour().temporary, kWholeTake, kFades, {}, {}).result);
+        passSeconds += secondsSince(start);
+        start = std::chrono::steady_clock::now();
+        check(convertTemporaryWav(hour().temporary, hour().path(name), format, SaveQuality::High,
+                                  kWholeTake.bytes(), nullptr));
+        convertSeconds += secondsSince(start);
+    });
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["copy_s"] = copySeconds / runs;
+    state.counters["pass_s"] = passSeconds / runs;
+    state.counters["convert_s"] = convertSeconds / runs;
+}
+
+void SaveWavHigh(benchmark::State& state)
+{
+    saveSteps(state, SaveFormat::Wav, "saved.wav");
+}
+
+void FadeMaximisePass(benchmark::State& state)
+{
+    check(copyRangeToTemporaryWav(hour().take, kWholeTake, hour().temporary, {}));
+    timed(state, "pass", false, [] { check(fadeAndMaximise(hour().temporary, kWholeTake, kFades, {}, {}).result); });
+}
+
+void PeerLameHigh(benchmark::State& state)
+{
+    timed(state, "saved.mp3", true, [] {
+        copyAndPass();
+        Hour::run("lame --quiet -b 256 --cbr '" + hour().temporary + "' '" + hour().path("peer.mp3") + "'");
+    });
+}
+
+void SaveMp3High(benchmark::State& state)
+{
+    saveSteps(state, SaveFormat::Mp3, "saved.mp3");
+}
+
+void maximiseAndDraw()
+{
+    maximiseRawTake(hour().take, {}, {});
+    QImage image(555, 115, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    buildPeakCache(QString::fromStdString(hour().take), QString::fromStdString(hour().cache), image);
+}
+
+void PeerFfmpegImport(benchmark::State& state)
+{
+    const std::string& mp3 = hour().hourMp3();
+    timed(state, "import", true, [&] {
+        Hour::run("ffmpeg -v error -y -i '" + mp3 + "' '" + hour().take + ".wav'");
+        std::filesystem::rename(hour().take + ".wav", hour().take);
+        maximiseAndDraw();
+    });
+}
+
+void ImportMp3(benchmark::State& state)
+{
+    const std::string& mp3 = hour().hourMp3();
+    timed(state, "import", false, [&] {
+        const ImportResult result = importIntoTake(mp3, hour().take, {}, nullptr);
+        if (!result.ok()) {
+            std::fprintf(stderr, "%s\n", result.message.c_str());
+            std::exit(1);
+        }
+        maximiseAndDraw();
+    });
+}
+
+BENCHMARK(SaveWavHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(FadeMaximisePass)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(PeerLameHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(SaveMp3High)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(PeerFfmpegImport)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(ImportMp3)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+}
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication application(argc, argv);
+    const ToolkitBindResult bound = bindToolkit(WAVELARK_TOOLKIT_PATH);
+    if (!bound.ok()) {
+        std::fprintf(stderr, "the toolkit could not be bound: %s\n", bound.loadError.toUtf8().constData());
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    hour();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
