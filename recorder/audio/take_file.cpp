@@ -2,9 +2,21 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 #include <utility>
 
 namespace wavelark {
+
+namespace {
+
+// Forces the file's data to stable storage. A file that cannot be synced at all (a pipe, a
+// special file) has nothing to lose by it and counts as synced.
+bool syncData(std::FILE* file)
+{
+    return ::fdatasync(::fileno(file)) == 0 || errno == EINVAL;
+}
+
+}
 
 TakeFile::~TakeFile()
 {
@@ -24,6 +36,7 @@ bool TakeFile::create(const std::string& path, std::string* error)
     m_file = file;
     m_takeStarted = true;
     m_written = 0;
+    m_unsynced = 0;
     m_fault = AppendResult::Written;
     m_faultReason.clear();
     return true;
@@ -40,8 +53,11 @@ AppendResult TakeFile::append(const uint8_t* bytes, std::size_t byteCount, std::
         return AppendResult::TakeFull;
     }
     const std::size_t written = std::fwrite(bytes, 1, byteCount, m_file);
-    // Flushed every buffer, so that a full disk shows at the buffer that met it.
-    if (written != byteCount || std::fflush(m_file) != 0) {
+    m_unsynced += written;
+    // Flushed every buffer, so that a full disk shows at the buffer that met it; synced at the
+    // cadence, so that a failing disk shows there too rather than after the take.
+    const bool syncDue = m_unsynced >= m_syncInterval;
+    if (written != byteCount || std::fflush(m_file) != 0 || (syncDue && !syncData(m_file))) {
         m_faultReason = std::strerror(errno);
         if (error)
             *error = m_faultReason;
@@ -53,6 +69,8 @@ AppendResult TakeFile::append(const uint8_t* bytes, std::size_t byteCount, std::
         return AppendResult::WriteFailed;
     }
     m_written += byteCount;
+    if (syncDue)
+        m_unsynced = 0;
     return AppendResult::Written;
 }
 
