@@ -13,6 +13,9 @@ struct DataPaths {
     QString take() const { return folder + QStringLiteral("recording.raw"); }
     QString peakCache() const { return folder + QStringLiteral("wd.dat"); }
     QString temporaryWav() const { return folder + QStringLiteral("temp.wav"); }
+    // Present from the start of a recording to the end of its stop processing: found at
+    // start-up, it says the last recording was interrupted.
+    QString recordingMark() const { return folder + QStringLiteral("recording.mark"); }
 };
 
 // The data folder, where settings.dat, recording.raw, wd.dat and temp.wav live, ending with '/':

@@ -26,6 +26,11 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace wavelark {
 
@@ -36,6 +41,17 @@ namespace {
 void pumpMessages()
 {
     QCoreApplication::processEvents();
+}
+
+// Forces a folder's entries (a file just created in it) to stable storage.
+bool syncFolder(const QString& folder)
+{
+    const int handle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (handle < 0)
+        return false;
+    const bool synced = ::fsync(handle) == 0;
+    ::close(handle);
+    return synced;
 }
 
 DeviceChoice recordChoice(const Settings& settings)
@@ -76,20 +92,30 @@ TakeSession::~TakeSession()
 
 void TakeSession::initialise()
 {
+    const bool interrupted = QFile::exists(m_paths.recordingMark());
+    bool markRemovable = true;
+    if (interrupted && measureTake() == 0) {
+        // Nothing was kept of the interrupted take: neither it nor the earlier take's picture stays.
+        markRemovable = !QFile::exists(m_paths.take()) || QFile::remove(m_paths.take());
+        QFile::remove(m_paths.peakCache());
+    }
     m_hasTake = QFile::exists(m_paths.take());
     QWidget* frame = sorvak::findControl(&m_window, ids::kViewFrame);
     m_view = new WaveformView(*this, frame->geometry(), frame->parentWidget());
     m_view->setEdgeCursor(m_skin.edgeCursor);
     m_view->setCaptionFont(m_skin.largeFont);
     m_view->show();
-    if (m_hasTake)
+    // The stored selection belongs to the take before an interrupted one.
+    if (m_hasTake && !interrupted)
         m_view->setSelection(m_settings.selectionStart, m_settings.selectionEnd);
     m_takeLength = measureTake();
 
     m_phase = SessionPhase::Preparing;
     setStatusText(QString::fromLatin1(kRenderingText));
     pumpMessages();
-    if (m_hasTake && !loadPeakCache(m_paths.peakCache(), m_view->waveformImage()))
+    if (interrupted && m_hasTake)
+        prepareTake(QString::fromLatin1(kRecordCaption));  // never the earlier take's wd.dat
+    else if (m_hasTake && !loadPeakCache(m_paths.peakCache(), m_view->waveformImage()))
         rebuildWaveform();
     setStatusText(QString());
     pumpMessages();
@@ -97,6 +123,8 @@ void TakeSession::initialise()
     m_view->drawSelection();
     m_view->compose();
     applyControlStates(m_window, controlStates(m_phase, m_hasTake));
+    if (interrupted)
+        reportRecoveredTake(markRemovable);
     if (m_closed)
         return;
 
@@ -158,6 +186,7 @@ void TakeSession::recordCommand()
         warn(QString::fromLatin1(kRecordCaption), error);
         return;
     }
+    const QString markProblem = writeRecordingMark();
     m_takeInProgress = true;
     m_shownSeconds = -1;
     m_view->clearWaveform();
@@ -167,6 +196,45 @@ void TakeSession::recordCommand()
     m_view->compose();
     setButtonText(ids::kRecordButton, QStringLiteral("Stop"));
     enterPhase(SessionPhase::Recording);
+    if (!markProblem.isEmpty())
+        warn(QString::fromLatin1(kRecordCaption),
+             QStringLiteral("The recording runs, but its mark could not be written (%1).\n\n"
+                            "If Wavelark is interrupted during this recording, the take will not be finished "
+                            "at the next start.")
+                 .arg(markProblem));
+}
+
+QString TakeSession::writeRecordingMark()
+{
+    QFile mark(m_paths.recordingMark());
+    if (!mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return mark.errorString();
+    // The mark and the take's entry in the folder must outlast a power loss as the audio does.
+    if (::fsync(mark.handle()) != 0 || !syncFolder(m_paths.folder))
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return QString();
+}
+
+bool TakeSession::removeRecordingMark()
+{
+    return QFile::remove(m_paths.recordingMark()) || !QFile::exists(m_paths.recordingMark());
+}
+
+void TakeSession::reportRecoveredTake(bool markRemovable)
+{
+    QString text = m_hasTake
+                       ? QStringLiteral("The last recording was interrupted before it was stopped.\n\n"
+                                        "Its take has been recovered and finished as Stop would have done: "
+                                        "%1 of audio.")
+                             .arg(wholeSecondsText(takeSeconds(m_takeLength)))
+                       : QStringLiteral("The last recording was interrupted before any audio was kept, "
+                                        "so there is no take.");
+    // A mark left in place only repeats this finish at the next start, which changes nothing.
+    if (!markRemovable || !removeRecordingMark())
+        text += QStringLiteral("\n\nThe mark of the interrupted recording could not be removed (%1), so this "
+                               "will be shown again at the next start.")
+                    .arg(m_paths.recordingMark());
+    warn(QString::fromLatin1(kRecordCaption), text);
 }
 
 void TakeSession::finishRecording()
@@ -179,6 +247,7 @@ void TakeSession::finishRecording()
     setProgress(0);
     setButtonText(ids::kRecordButton, QStringLiteral("Record"));
     prepareTake(QString::fromLatin1(kRecordCaption));
+    const bool markRemoved = removeRecordingMark();
     m_takeInProgress = false;
     if (!m_closed)
         enterPhase(SessionPhase::Idle);
@@ -189,6 +258,11 @@ void TakeSession::finishRecording()
         warn(QString::fromLatin1(kRecordCaption), ending.faultMessage);
     if (ending.losses.any())
         warn(QString::fromLatin1(kRecordCaption), recordingLossText(ending.losses));
+    if (!markRemoved)
+        warn(QString::fromLatin1(kRecordCaption),
+             QStringLiteral("The take is complete, but the mark of its recording could not be removed (%1), "
+                            "so the take will be finished again at the next start.")
+                 .arg(m_paths.recordingMark()));
 }
 
 void TakeSession::prepareTake(const QString& caption)

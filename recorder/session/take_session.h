@@ -1,8 +1,10 @@
 // The take's session in the main window: the recording engine, the player, the monitor FIFO and
 // the waveform view together, with the Record and Play commands, the stop processing of a new
 // take (raw take maximise, peak cache rebuild, duration) and the enable states that go with
-// them. The main window owns one, creates it in its initialisation and closes it when the window
-// closes. Window thread only; the engines' workers reach it only through posted calls.
+// them. A recording interrupted before its stop processing finished (the program killed, a power
+// loss) is found at the next initialise by the mark it left, and finished then. The main window
+// owns one, creates it in its initialisation and closes it when the window closes. Window
+// thread only; the engines' workers reach it only through posted calls.
 #pragma once
 
 #include "session/control_states.h"
@@ -106,6 +108,14 @@ public:
 
 private:
     void finishRecording();
+    // The mark of a recording in progress, beside the take: written (and synced) when a
+    // recording starts, removed when its stop processing has finished. writeRecordingMark gives
+    // the reason it failed, empty when it was written.
+    QString writeRecordingMark();
+    bool removeRecordingMark();
+    // After the start-up finish of an interrupted recording: says what was kept and removes the
+    // mark (only when markRemovable: an empty take that could not be removed keeps it).
+    void reportRecoveredTake(bool markRemovable);
     void prepareTake(const QString& caption);
     void refreshArchive();
     void rebuildWaveform();

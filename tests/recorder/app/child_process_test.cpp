@@ -1,4 +1,5 @@
-// The program as a separate process: the single-instance guard and the orderly close on SIGTERM.
+// The program as a separate process: the single-instance guard, the orderly close on SIGTERM and
+// the start after a recording that was killed before its stop processing.
 
 #include "recorder_test_support.h"
 
@@ -11,7 +12,11 @@
 #include <QProcessEnvironment>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstring>
+#include <vector>
 
 namespace wavelark {
 namespace {
@@ -89,6 +94,110 @@ TEST_F(RecorderProcess, ALockFileThatCannotBeCreatedStopsTheProgramWithTheReason
     EXPECT_NE(text.find("could not be created"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m_home.settingsPath()));
 }
+
+std::string sampleBytes(const std::vector<int16_t>& samples)
+{
+    std::string bytes(samples.size() * 2, '\0');
+    std::memcpy(bytes.data(), samples.data(), bytes.size());
+    return bytes;
+}
+
+std::vector<int16_t> bytesSamples(const std::string& bytes)
+{
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// A recording killed part-way leaves its mark, the take up to its last buffer (never maximised)
+// and the earlier take's wd.dat.
+struct InterruptedRecording {
+    const char* name;
+    int frames;           // of the ramp in the take; -1: no take file at all
+    const char* message;  // the one message of the start after it, '\n' shown as '|'
+};
+
+class InterruptedRecordingProcess : public RecorderProcess,
+                                    public ::testing::WithParamInterface<InterruptedRecording> {
+protected:
+    // Starts the program, waits for its window and for messageCount messages, and closes it.
+    void runOnce(std::size_t messageCount)
+    {
+        m_process.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(m_files.path() / "ready"); }, 20000))
+            << m_process.readAllStandardError().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return std::ranges::count(messages(), '\n') >= 2 * messageCount; }, 5000));
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+        ASSERT_TRUE(m_process.waitForFinished(20000));
+        EXPECT_EQ(m_process.exitCode(), 0);
+        std::filesystem::remove(m_files.path() / "ready");
+    }
+    std::filesystem::path take() const { return m_home.home() / "recording.raw"; }
+    std::filesystem::path cache() const { return m_home.home() / "wd.dat"; }
+    std::filesystem::path mark() const { return m_home.home() / "recording.mark"; }
+};
+
+TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
+{
+    const InterruptedRecording& state = GetParam();
+    QProcessEnvironment environment = m_process.processEnvironment();
+    environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
+    m_process.setProcessEnvironment(environment);
+    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+    settings.putInt(3144, 0);
+    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    // A ramp at a quarter of full scale on the left, a slower one on the right.
+    std::vector<int16_t> ramp;
+    for (int frame = 0; frame < state.frames; ++frame) {
+        ramp.push_back(static_cast<int16_t>(frame % 16384 - 8192));
+        ramp.push_back(static_cast<int16_t>(frame / 64 % 4096 - 2048));
+    }
+    if (state.frames >= 0)
+        testing::writeFile(take(), sampleBytes(ramp));
+    const std::string staleCache(4000, '\x11');
+    testing::writeFile(cache(), staleCache);
+    testing::writeFile(mark(), "");
+
+    runOnce(1);
+    EXPECT_EQ(messages(), std::string("RECORD\n") + state.message + "\n");
+    EXPECT_FALSE(std::filesystem::exists(mark()));
+    if (state.frames > 0) {
+        // Maximised: gain 32767 / peak, held to ±32766, truncated toward zero.
+        const int16_t peak = *std::ranges::max_element(ramp);
+        const double gain = 32767.0 / peak;
+        std::vector<int16_t> expected;
+        for (int16_t sample : ramp)
+            expected.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
+        EXPECT_EQ(bytesSamples(testing::readFile(take())), expected);
+        const std::string rebuilt = testing::readFile(cache());
+        EXPECT_GE(rebuilt.size(), 8u);
+        EXPECT_NE(rebuilt, staleCache);
+    } else {
+        // Nothing kept: neither the empty take nor the earlier take's picture is left to show.
+        EXPECT_FALSE(std::filesystem::exists(take()));
+        EXPECT_FALSE(std::filesystem::exists(cache()));
+    }
+
+    // With the mark gone, the next start shows nothing new and leaves the take as it is.
+    const std::string takeAfter = std::filesystem::exists(take()) ? testing::readFile(take()) : std::string();
+    const std::string cacheAfter = std::filesystem::exists(cache()) ? testing::readFile(cache()) : std::string();
+    runOnce(1);
+    EXPECT_EQ(messages(), std::string("RECORD\n") + state.message + "\n");
+    EXPECT_EQ(std::filesystem::exists(take()) ? testing::readFile(take()) : std::string(), takeAfter);
+    EXPECT_EQ(std::filesystem::exists(cache()) ? testing::readFile(cache()) : std::string(), cacheAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, InterruptedRecordingProcess,
+    ::testing::Values(
+        InterruptedRecording{"ThreeSecondsKept", 132300,
+                             "The last recording was interrupted before it was stopped.||Its take has been "
+                             "recovered and finished as Stop would have done: 0:03 of audio."},
+        InterruptedRecording{"EmptyTake", 0,
+                             "The last recording was interrupted before any audio was kept, so there is no take."},
+        InterruptedRecording{"NoTake", -1,
+                             "The last recording was interrupted before any audio was kept, so there is no take."}),
+    [](const ::testing::TestParamInfo<InterruptedRecording>& info) { return std::string(info.param.name); });
 
 TEST_F(RecorderProcess, SigtermClosesInOrderAndWritesTheSettings)
 {
