@@ -1,6 +1,7 @@
 // Recording and playing in the real main window, headless, with the test audio device: Record
 // with its confirmation, Stop with the raw take maximise and the peak cache, the enable states,
-// closing during a recording, and Play from a selection made with the mouse.
+// closing during a recording, the mark of a recording in progress, and Play from a selection made
+// with the mouse.
 
 #include "capture_test_support.h"
 #include "recorder_test_support.h"
@@ -152,6 +153,37 @@ TEST_F(RecordingWindowTest, ClosingDuringARecordingKeepsTheTakeAsAFinishedOne)
     ASSERT_GT(take.size(), 0u);
     EXPECT_EQ(*std::max_element(take.begin(), take.end()), 32766);
     EXPECT_GE(std::filesystem::file_size(cachePath()), 8u);
+}
+
+// The mark of a recording in progress lasts from Record until Stop has finished the take.
+TEST_F(RecordingWindowTest, RecordingIsMarkedUntilStopHasFinishedTheTake)
+{
+    const std::filesystem::path mark = m_home.home() / "recording.mark";
+    start();
+    EXPECT_FALSE(std::filesystem::exists(mark));
+    record(0.2);
+    EXPECT_TRUE(std::filesystem::exists(mark));
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_FALSE(std::filesystem::exists(mark));
+    // Only the confirmation was shown: a mark that could not be written or removed is reported.
+    ASSERT_EQ(m_boxes.seen().size(), 1u);
+    EXPECT_EQ(m_boxes.seen().front().text, QStringLiteral("Confirm Record?"));
+}
+
+TEST_F(RecordingWindowTest, AnInterruptedRecordingThatKeptNothingLeavesNoTakeToPlayOrSave)
+{
+    testing::writeFile(takePath(), "");
+    testing::writeFile(cachePath(), std::string(400, '\x22'));
+    testing::writeFile(m_home.home() / "recording.mark", "");
+    start();
+    EXPECT_FALSE(m_session->hasTake());
+    EXPECT_FALSE(control(ids::kPlayButton)->isEnabled());
+    EXPECT_FALSE(control(ids::kSaveButton)->isEnabled());
+    EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(m_home.home() / "recording.mark"));
+    ASSERT_EQ(m_boxes.seen().size(), 1u);
+    EXPECT_EQ(m_boxes.seen().front().title, QStringLiteral("RECORD"));
 }
 
 TEST_F(RecordingWindowTest, SelectionDraggedInTheViewPlaysAndStopsByItself)
