@@ -4,6 +4,7 @@
 #include "recorder_test_support.h"
 
 #include "app/instance_guard.h"
+#include "audio/capture_scaling.h"
 #include "app/messages.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,19 @@ protected:
         EXPECT_EQ(m_process.exitCode(), 0);
         std::filesystem::remove(m_files.path() / "ready");
     }
+    // The take holds recorded maximised (gain 32767 / peak, held to ±32766, truncated toward
+    // zero), and wd.dat was drawn afresh for it.
+    void expectFinished(const std::vector<int16_t>& recorded, const std::string& staleCache) const
+    {
+        const double gain = 32767.0 / *std::ranges::max_element(recorded);
+        std::vector<int16_t> expected;
+        for (int16_t sample : recorded)
+            expected.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
+        EXPECT_EQ(bytesSamples(testing::readFile(take())), expected);
+        const std::string rebuilt = testing::readFile(cache());
+        EXPECT_GE(rebuilt.size(), 8u);
+        EXPECT_NE(rebuilt, staleCache);
+    }
     std::filesystem::path take() const { return m_home.home() / "recording.raw"; }
     std::filesystem::path cache() const { return m_home.home() / "wd.dat"; }
     std::filesystem::path mark() const { return m_home.home() / "recording.mark"; }
@@ -162,16 +176,7 @@ TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
     EXPECT_EQ(messages(), std::string("RECORD\n") + state.message + "\n");
     EXPECT_FALSE(std::filesystem::exists(mark()));
     if (state.frames > 0) {
-        // Maximised: gain 32767 / peak, held to ±32766, truncated toward zero.
-        const int16_t peak = *std::ranges::max_element(ramp);
-        const double gain = 32767.0 / peak;
-        std::vector<int16_t> expected;
-        for (int16_t sample : ramp)
-            expected.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
-        EXPECT_EQ(bytesSamples(testing::readFile(take())), expected);
-        const std::string rebuilt = testing::readFile(cache());
-        EXPECT_GE(rebuilt.size(), 8u);
-        EXPECT_NE(rebuilt, staleCache);
+        expectFinished(ramp, staleCache);
     } else {
         // Nothing kept: neither the empty take nor the earlier take's picture is left to show.
         EXPECT_FALSE(std::filesystem::exists(take()));
@@ -185,6 +190,53 @@ TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
     EXPECT_EQ(messages(), std::string("RECORD\n") + state.message + "\n");
     EXPECT_EQ(std::filesystem::exists(take()) ? testing::readFile(take()) : std::string(), takeAfter);
     EXPECT_EQ(std::filesystem::exists(cache()) ? testing::readFile(cache()) : std::string(), cacheAfter);
+}
+
+// A real kill during a recording of the test device's ramp, where every frame carries its number.
+TEST_F(InterruptedRecordingProcess, KilledWhileRecordingKeepsEveryFrameWrittenAndFinishesThemAtTheNextStart)
+{
+    QProcessEnvironment environment = m_process.processEnvironment();
+    environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
+    environment.insert(QStringLiteral("WAVELARK_TEST_RECORD"), QStringLiteral("1"));
+    m_process.setProcessEnvironment(environment);
+    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+    settings.putInt(3144, 0);
+    settings.putInt(2060, 0);  // the record gain at 1.0
+    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    const std::string staleCache(4000, '\x11');
+    testing::writeFile(cache(), staleCache);
+    m_process.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return std::filesystem::exists(take()) && std::filesystem::file_size(take()) >= 176400; }, 20000))
+        << messages() << m_process.readAllStandardError().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(mark()));
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
+    ASSERT_TRUE(m_process.waitForFinished(20000));
+
+    // Every frame up to the kill is there in order: the ramp through the record gain's scaling.
+    std::string kept = testing::readFile(take());
+    kept.resize(kept.size() / 4 * 4);
+    const std::vector<int16_t> ramp = bytesSamples(kept);
+    ASSERT_GE(ramp.size(), 88200u);
+    const uint32_t first = uint32_t(uint16_t(ramp[0])) | uint32_t(uint16_t(ramp[1])) << 16;
+    std::size_t wrong = 0;
+    for (std::size_t frame = 0; frame < ramp.size() / 2; ++frame) {
+        const uint32_t number = first + static_cast<uint32_t>(frame);
+        wrong += ramp[2 * frame] != scaledSample(static_cast<int16_t>(number & 0xFFFF), 1.0)
+                 || ramp[2 * frame + 1] != scaledSample(static_cast<int16_t>(number >> 16), 1.0);
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(messages(), "RECORD\nConfirm Record?\n");
+
+    environment.remove(QStringLiteral("WAVELARK_TEST_RECORD"));
+    m_process.setProcessEnvironment(environment);
+    std::filesystem::remove(m_files.path() / "ready");
+    runOnce(2);
+    expectFinished(ramp, staleCache);
+    EXPECT_FALSE(std::filesystem::exists(mark()));
+    const std::string recovered = messages().substr(std::string("RECORD\nConfirm Record?\n").size());
+    EXPECT_EQ(recovered.rfind("RECORD\nThe last recording was interrupted before it was stopped.", 0), 0u) << recovered;
+    EXPECT_EQ(std::ranges::count(recovered, '\n'), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

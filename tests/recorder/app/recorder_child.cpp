@@ -1,38 +1,57 @@
 // The recorder's real entry run as a child process of the tests. Every modal window it shows is
 // recorded (title and text, one line each, into $WAVELARK_TEST_MESSAGES) and closed, and once the
-// main window is shown the file $WAVELARK_TEST_READY is created.
+// main window is shown the file $WAVELARK_TEST_READY is created. With $WAVELARK_TEST_RECORD set,
+// Record is then clicked once and its confirmation answered Yes, as a user would start a take.
 
 #include "app/recorder_application.h"
+
+#include "core/identifiers.h"
+
+#include "sorvak_widgets.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+
+#include <utility>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     const QString messages = qEnvironmentVariable("WAVELARK_TEST_MESSAGES");
     const QString ready = qEnvironmentVariable("WAVELARK_TEST_READY");
+    const bool record = qEnvironmentVariableIsSet("WAVELARK_TEST_RECORD");
+    bool recordToClick = record;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
             QFile file(messages);
             if (file.open(QIODevice::Append)) {
-                const auto* box = qobject_cast<QMessageBox*>(modal);
                 QString text = box ? box->text() : QString();
                 file.write((modal->windowTitle() + QLatin1Char('\n') + text.replace(QLatin1Char('\n'), QLatin1Char('|'))
                             + QLatin1Char('\n'))
                                .toUtf8());
             }
-            modal->close();
+            if (record && box && box->text() == QStringLiteral("Confirm Record?"))
+                box->button(QMessageBox::Yes)->click();
+            else
+                modal->close();
         }
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (qobject_cast<QMainWindow*>(window) && window->isVisible() && !ready.isEmpty() && !QFile::exists(ready)) {
                 QFile marker(ready);
                 if (!marker.open(QIODevice::WriteOnly))
                     return;
+            }
+            if (qobject_cast<QMainWindow*>(window) && window->isVisible() && std::exchange(recordToClick, false)) {
+                // Posted: the click runs the confirmation's own event loop, where this timer must fire.
+                QTimer::singleShot(0, window, [window] {
+                    static_cast<QAbstractButton*>(sorvak::findControl(window, wavelark::ids::kRecordButton))->click();
+                });
             }
         }
     });
