@@ -180,11 +180,14 @@ private:
     enum class Phase { Rising, Waiting, Falling, None };
 
     // g = lin2log(t, 1.0, 1), 1 - cos(90° × t); the last one is kept for the frames that follow
-    // while t stands still.
+    // while t stands still. At t = 1 (no fade-in, and the first frame of a fall) the curve is full
+    // level: the toolkit's cosine leaves it at 0.9999999999999998 there, which would take one step
+    // off every sample of a save without fades, so full level is exactly 1. A rise that overshoots
+    // 1 keeps the toolkit's value, as the rest of the take is scaled by the t it ended on.
     double fadeGain()
     {
         if (!m_gainKnown || m_gainParameter != m_parameter) {
-            m_gain = g_toolkit.lin2log(m_parameter, 1.0, 1);
+            m_gain = m_parameter == 1.0 ? 1.0 : g_toolkit.lin2log(m_parameter, 1.0, 1);
             m_gainParameter = m_parameter;
             m_gainKnown = true;
         }

@@ -22,10 +22,11 @@ using testing::readFile;
 using testing::TemporaryFolder;
 using testing::writeSamples;
 
-// The fade curve as the toolkit defines lin2log(t, 1.0, 1): cos((t × 90 + 180) × π / 180) + 1.
+// The fade curve as the toolkit defines lin2log(t, 1.0, 1): cos((t × 90 + 180) × π / 180) + 1,
+// and full level, exactly 1, at t = 1.
 double fadeCurve(double t)
 {
-    return std::cos((t * 90.0 + 180.0) * 0.017453292519943295) + 1.0;
+    return t == 1.0 ? 1.0 : std::cos((t * 90.0 + 180.0) * 0.017453292519943295) + 1.0;
 }
 
 // The pass over the samples of a range, one frame at a time, as the save describes it.
@@ -150,8 +151,8 @@ TEST_F(SaveFixture, FullScaleSamplesAreClampedAtUnitGain)
     const SaveRange range = writeTake(samples);
     ASSERT_TRUE(copyRangeToTemporaryWav(takePath, range, temporaryPath, {}).ok());
     ASSERT_TRUE(fadeAndMaximise(temporaryPath, range, {}, {}, {}).result.ok());
-    // The unit gain of the curve at t = 1 lies just below 1, so truncation lowers small samples too.
-    EXPECT_EQ(temporarySamples(), (std::vector<int16_t>{32766, -32766, 32766, -32766, 0, 4, -4, 0}));
+    // Full level is exactly 1: only the clamp changes anything.
+    EXPECT_EQ(temporarySamples(), (std::vector<int16_t>{32766, -32766, 32766, -32766, 0, 5, -5, 0}));
 }
 
 TEST_F(SaveFixture, MaximiseScalesByTheRangesPeak)
