@@ -18,12 +18,12 @@ const std::array<std::string_view, kToolkitEntryCount> kToolkitEntryNames = {
 #undef WAVELARK_TOOLKIT_NAME
 };
 
-const std::array<std::string_view, 28> kToolkitCalledEntries = {
+const std::array<std::string_view, 29> kToolkitCalledEntries = {
     "GetOpenFilenames", "CreateDesktopShortcut", "dw2sz", "fp2sz", "lzdw2sz", "CreateWaveOut",
     "strcatmany", "WAV2MP3", "WAV2WMA", "WMA2WAV", "BrowseForFolder", "wmGetText",
     "AddComboStrings", "EnableWindows10", "nanosec2time", "percent", "SetFonts10", "FileSize",
     "rights", "cuts", "OpenWAV", "CloseWAV", "ResampleWAV", "lin2log", "CreateWAVHeader",
-    "SearchFiles", "MakeFolder", "GetWMADuration",
+    "SearchFiles", "MakeFolder", "GetWMADuration", "GetWMAInfo",
 };
 
 namespace {

@@ -47,7 +47,7 @@ extern const std::array<std::string_view, kToolkitEntryCount> kToolkitEntryNames
 
 // The entries the recorder calls; binding fails when the library lacks one of them. The others
 // are bound too, and their slots stay empty when the library lacks them.
-extern const std::array<std::string_view, 28> kToolkitCalledEntries;
+extern const std::array<std::string_view, 29> kToolkitCalledEntries;
 
 // The process-wide table.
 extern ToolkitBinding g_toolkit;
