@@ -108,10 +108,16 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    // The take file as a symbolic link to target (a device that fails every write).
-    void takeLinkedTo(const char* target)
+    // A recording into a take file that is a link to /dev/full: every write fails.
+    CaptureEngine& recordOntoAFullDisk()
     {
-        std::filesystem::create_symlink(target, m_fixture.takePath());
+        useTestDevice("test:input=sine;pace=fast");
+        std::filesystem::create_symlink("/dev/full", m_fixture.takePath());
+        CaptureEngine& engine = makeEngine();
+        QString error;
+        EXPECT_TRUE(engine.startRecording(&error)) << error.toStdString();
+        EXPECT_EQ(engine.start(), CaptureEngine::StartResult::Started);
+        return engine;
     }
 
     CaptureFixtureState m_fixture;
@@ -226,12 +232,7 @@ TEST_F(CaptureEngineTest, TakeThatCannotBeCreatedLeavesTheEngineIdle)
 
 TEST_F(CaptureEngineTest, FullDiskStopsTheRecordingAndTheStopSaysWhy)
 {
-    useTestDevice("test:input=sine;pace=fast");
-    takeLinkedTo("/dev/full");
-    CaptureEngine& engine = makeEngine();
-    QString error;
-    ASSERT_TRUE(engine.startRecording(&error));
-    ASSERT_EQ(engine.start(), CaptureEngine::StartResult::Started);
+    CaptureEngine& engine = recordOntoAFullDisk();
     ASSERT_TRUE(pumpUntil([&] { return m_stopsPosted > 0; }));
     EXPECT_FALSE(engine.recording());
     const CaptureEngine::TakeEnding ending = engine.stopRecording();
@@ -242,12 +243,7 @@ TEST_F(CaptureEngineTest, FullDiskStopsTheRecordingAndTheStopSaysWhy)
 
 TEST_F(CaptureEngineTest, AFaultMetBeforeStopIsReportedByStopEvenWhenItsPostHasNotRun)
 {
-    useTestDevice("test:input=sine;pace=fast");
-    takeLinkedTo("/dev/full");
-    CaptureEngine& engine = makeEngine();
-    QString error;
-    ASSERT_TRUE(engine.startRecording(&error));
-    ASSERT_EQ(engine.start(), CaptureEngine::StartResult::Started);
+    CaptureEngine& engine = recordOntoAFullDisk();
     // No events run: the worker's post waits while the window thread stops the take.
     for (int wait = 0; wait < 2000 && engine.recording(); ++wait)
         QThread::msleep(5);
