@@ -249,10 +249,7 @@ void TakeSession::finishRecording()
     prepareTake(QString::fromLatin1(kRecordCaption));
     const bool markRemoved = removeRecordingMark();
     m_takeInProgress = false;
-    if (!m_closed)
-        enterPhase(SessionPhase::Idle);
-    else
-        m_phase = SessionPhase::Idle;
+    enterPhase(SessionPhase::Idle);
     // Also while the window closes: the user learns why the take is short or has gaps.
     if (!ending.faultMessage.isEmpty())
         warn(QString::fromLatin1(kRecordCaption), ending.faultMessage);
@@ -428,10 +425,7 @@ bool TakeSession::save(SaveRange range, const QString& name)
     setProgress(0);
     m_view->clearStatusCache();
     m_view->updateStatus();
-    if (!m_closed)
-        enterPhase(SessionPhase::Idle);
-    else
-        m_phase = SessionPhase::Idle;
+    enterPhase(SessionPhase::Idle);
     if (!result.ok()) {
         warn(QString::fromLatin1(kSaveCaption), QString::fromStdString(result.message));
         return false;
@@ -462,10 +456,7 @@ bool TakeSession::import(const QString& path)
         &progressReporter);
     setProgress(0);
     if (!result.ok()) {
-        if (!m_closed)
-            enterPhase(SessionPhase::Idle);
-        else
-            m_phase = SessionPhase::Idle;
+        enterPhase(SessionPhase::Idle);
         showDuration();
         if (result.failure == ImportFailure::IncorrectFormat)
             QMessageBox::critical(&m_window, QString::fromLatin1(kIncorrectFormatCaption),
@@ -483,10 +474,7 @@ bool TakeSession::import(const QString& path)
     m_view->compose();
     enterPhase(SessionPhase::Preparing);
     prepareTake(QString::fromLatin1(kImportCaption));
-    if (!m_closed)
-        enterPhase(SessionPhase::Idle);
-    else
-        m_phase = SessionPhase::Idle;
+    enterPhase(SessionPhase::Idle);
     return true;
 }
 
@@ -555,7 +543,9 @@ void TakeSession::selectionDrawn(uint32_t firstEdge, uint32_t secondEdge)
 void TakeSession::enterPhase(SessionPhase phase)
 {
     m_phase = phase;
-    applyControlStates(m_window, controlStates(phase, m_hasTake));
+    // A window that is closing keeps its controls as they are.
+    if (!m_closed)
+        applyControlStates(m_window, controlStates(phase, m_hasTake));
 }
 
 void TakeSession::setButtonText(int control, const QString& text)
