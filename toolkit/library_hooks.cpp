@@ -11,14 +11,15 @@ void startLibraryFamilies()
     // file, and lameBindingError() keeps the reason.
     bindLameLibrary(kLameLibraryName);
 
-    // CD part: the CD drive table is set up here.
+    // The CD drive table is built at CDtoWAV's first call, not here: asking a drive that is
+    // spinning up would hold up every program that loads the toolkit.
 
     startReaderSlots();
 }
 
 void endLibraryFamilies()
 {
-    // CD part: the CD drive table is released here.
+    // The CD part keeps no drive open between calls: nothing to release.
 
     releaseLameLibrary();
 }

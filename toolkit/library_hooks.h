@@ -3,8 +3,8 @@
 
 namespace sorvak {
 
-// Called once when the library is loaded: binds the MP3 encoder library, sets up the CD part and
-// resets the reader slots' previous speed factors to 1.0.
+// Called once when the library is loaded: binds the MP3 encoder library and resets the reader
+// slots' previous speed factors to 1.0.
 void startLibraryFamilies();
 
 // Called once when the library is unloaded: releases what startLibraryFamilies bound.

@@ -1,31 +1,13 @@
 #include "test_settings.h"
 
-#include <charconv>
+#include "option_text.h"
+
 #include <cmath>
 #include <vector>
 
 namespace wavelark::audio {
 
 namespace {
-
-std::vector<std::string_view> split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    for (;;) {
-        size_t end = text.find(separator);
-        parts.push_back(text.substr(0, end));
-        if (end == std::string_view::npos)
-            return parts;
-        text.remove_prefix(end + 1);
-    }
-}
-
-template<typename Number>
-bool parseNumber(std::string_view text, Number& number)
-{
-    auto [end, result] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return result == std::errc() && end == text.data() + text.size();
-}
 
 bool parseInput(std::string_view value, TestSettings& settings, std::string& error)
 {

@@ -28,7 +28,8 @@ void putSample(uint8_t* bytes, int16_t sample)
     bytes[1] = static_cast<uint8_t>((sample >> 8) & 0xFF);
 }
 
-// Reads the data chunk of a 16-bit stereo PCM WAV file at the given rate.
+}
+
 bool readWavFrames(const std::string& path, int sampleRate, std::vector<uint8_t>& frames, std::string& error)
 {
     std::ifstream in(path, std::ios::binary);
@@ -55,8 +56,6 @@ bool readWavFrames(const std::string& path, int sampleRate, std::vector<uint8_t>
     }
     error = "test input " + path + " is not 16-bit stereo PCM at " + std::to_string(sampleRate) + " Hz";
     return false;
-}
-
 }
 
 std::unique_ptr<TestSignal> TestSignal::create(const TestSettings& settings, int sampleRate, std::string& error)

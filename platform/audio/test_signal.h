@@ -11,6 +11,10 @@
 
 namespace wavelark::audio {
 
+// Reads the data chunk of a 16-bit stereo PCM WAV file at the given rate into frames (whole
+// frames only); false with the reason in error when the file cannot be read or does not match.
+bool readWavFrames(const std::string& path, int sampleRate, std::vector<uint8_t>& frames, std::string& error);
+
 class TestSignal {
 public:
     // Null with the reason in error when the WAV input cannot be read or does not match.

@@ -17,12 +17,6 @@
 
 namespace {
 
-// Declared, listed and not yet built. Each name here must stay declared and must not be defined:
-// the day it is, this test fails until the name is taken off.
-const std::set<std::string> kNotYetBuilt = {
-    "CDtoWAV",  // CD ripping
-};
-
 struct LibraryCloser {
     void operator()(void* handle) const { dlclose(handle); }
 };
@@ -109,20 +103,8 @@ TEST_F(ToolkitAbi, EveryDeclaredFunctionIsDefinedByTheLibraryAndResolvesByName)
     std::unique_ptr<void, LibraryCloser> library(dlopen(SORVAK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
     ASSERT_NE(library, nullptr) << dlerror();
     for (const std::string& name : declared) {
-        if (kNotYetBuilt.count(name))
-            continue;
         EXPECT_TRUE(defined.count(name)) << name << " is declared but the library does not define it";
         EXPECT_NE(dlsym(library.get(), name.c_str()), nullptr) << name << " does not resolve";
-    }
-}
-
-TEST_F(ToolkitAbi, NamesNotYetBuiltAreDeclaredButNotDefined)
-{
-    std::set<std::string> defined = definedDynamicSymbols();
-    ASSERT_FALSE(defined.empty()) << "nm found no symbols in " << SORVAK_LIBRARY_PATH;
-    for (const std::string& name : kNotYetBuilt) {
-        EXPECT_TRUE(declared.count(name)) << name << " is no longer declared: take it off the list";
-        EXPECT_FALSE(defined.count(name)) << name << " is built now: take it off the list";
     }
 }
 

@@ -219,6 +219,23 @@ SORVAK_API uint32_t MAX(uint32_t a, uint32_t b);
 // ---------------------------------------------------------------------------------------------
 // CD audio extraction.
 
+// Rips one audio track into a 44100 Hz 16-bit stereo WAV file at destination. The track path is
+// the drive's root followed by the track's name, whose two digits six characters before the end
+// are the track number: a drive's root is its device path and a '/', so "/dev/sr0/Track05.cda"
+// is track 5 of the first drive. Roots are compared exactly, case included. Drives are found at
+// the first call (at most 8; the environment variable WAVELARK_CD chooses the kernel's drives or
+// an emulated one), and the disc's table of contents is read at every call. progress gets -1
+// first, then after each sector the whole percent of the track written before it; non-zero from
+// it stops the rip after that sector (a cancel is no failure). Runs on the calling thread until
+// the track is read; the drive is given at most 30 s to become ready. Results:
+//   0  the track (or, after a cancel, its beginning) is in the file, its header finalised;
+//   1  no such track: no drive was found, the path's root names none, its track number is not
+//      on the disc or the track holds data; no file is written;
+//   2  the drive is not ready: no disc, not ready within 30 s, or its table of contents is
+//      unreadable; no file is written;
+//   3  the destination could not be written;
+//   4  a sector could not be read (or the disc was changed during the rip): the file holds the
+//      track up to the sector before it, with its header finalised.
 SORVAK_API int CDtoWAV(const char* trackPath, const char* destination, int unused, SorvakProgressFunction progress);
 
 // ---------------------------------------------------------------------------------------------
