@@ -2,6 +2,8 @@
 
 #include "core/data_folders.h"
 
+#include "core/toolkit_binding.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -38,8 +40,11 @@ QString findDataFolder()
     const QByteArray home = qgetenv("WAVELARK_HOME");
     if (!home.isEmpty()) {
         folder = QFile::decodeName(home);
-    } else if (writableFolder(QCoreApplication::applicationDirPath())) {
-        folder = QCoreApplication::applicationDirPath();
+    } else if (const QString program = QCoreApplication::applicationDirPath();
+               writableFolder(program) && QFileInfo::exists(withSlash(program) + QLatin1String(kToolkitLibraryName))) {
+        // An installation made by setup: the program and its toolkit in one folder of the user's.
+        // A system folder the user happens to be able to write (/usr/bin for root) is not one.
+        folder = program;
     } else {
         folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/wavelark");
     }

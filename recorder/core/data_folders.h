@@ -19,8 +19,9 @@ struct DataPaths {
 };
 
 // The data folder, where settings.dat, recording.raw, wd.dat and temp.wav live, ending with '/':
-// $WAVELARK_HOME when set, else the executable's folder when it is writable (an installation
-// made by setup), else $XDG_DATA_HOME/wavelark/. The folder is created when missing.
+// $WAVELARK_HOME when set, else the executable's folder when it is writable and holds the
+// toolkit beside the program (an installation made by setup), else $XDG_DATA_HOME/wavelark/.
+// The folder is created when missing.
 QString findDataFolder();
 
 // The default archive folder: the user's music folder, ending with '/'.

@@ -1,8 +1,11 @@
 #include "mp3/lame_binding.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace sorvak {
 
@@ -47,6 +50,19 @@ bool resolveAll(void* library, const char* libraryName, LameFunctions& functions
         && resolve(library, "lame_close", functions.close, libraryName);
 }
 
+// The path of a file of that name in the toolkit's own folder, or empty when there is none.
+std::string besideToolkit(const char* name)
+{
+    Dl_info info {};
+    if (!dladdr(reinterpret_cast<void*>(&bindLameLibrary), &info) || !info.dli_fname)
+        return {};
+    const char* slash = std::strrchr(info.dli_fname, '/');
+    if (!slash)
+        return {};
+    const std::string path = std::string(info.dli_fname, slash + 1) + name;
+    return access(path.c_str(), R_OK) == 0 ? path : std::string();
+}
+
 }
 
 bool bindLameLibrary(const char* libraryName)
@@ -55,6 +71,14 @@ bool bindLameLibrary(const char* libraryName)
     if (!libraryName) {
         std::snprintf(g_error, sizeof g_error, "no encoder library named");
         return false;
+    }
+    // A bare name is taken from beside the toolkit first (where setup installs it), by its full
+    // path: by name alone, the loader would hand back the system's copy that FFmpeg's libavcodec
+    // has already brought into the process.
+    if (!std::strchr(libraryName, '/')) {
+        const std::string beside = besideToolkit(libraryName);
+        if (!beside.empty() && bindLameLibrary(beside.c_str()))
+            return true;
     }
     void* library = dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
     if (!library) {

@@ -30,7 +30,9 @@ struct LameFunctions {
 // The library name the toolkit binds when it loads.
 inline constexpr const char* kLameLibraryName = "libmp3lame.so.0";
 
-// Loads the named library and resolves every entry point, replacing any earlier binding.
+// Loads the named library and resolves every entry point, replacing any earlier binding. A
+// bare name (no '/') is first looked for in the toolkit's own folder and loaded from there by
+// its full path when it is found and complete; otherwise the loader's search finds it.
 // Returns false, leaving nothing bound, when the library cannot be loaded or an entry point is
 // missing; lameBindingError() then names the library and the missing part. Called at library
 // load and unload (and by tests); not safe while an encoding runs.

@@ -1,0 +1,5 @@
+/* A library the test program is linked with and the loader is never told where to find. */
+int setupTestAbsent(void)
+{
+    return 1;
+}
