@@ -1,12 +1,13 @@
 # make run    install what is missing, build, start the recorder
 # make test   install what is missing, build, run every test (also in sanitizer builds)
 # make bench  install what is missing, build optimised, run the benchmarks
+# make package  build the Debian package build/packages/wavelark_<version>_amd64.deb
 
 JOBS ?= 2
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-unit test-sanitizers bench clean
+.PHONY: all deps build run test test-unit test-sanitizers bench clean package screenshots
 
 all: build
 
@@ -42,6 +43,9 @@ bench: deps
 clean:
 	rm -rf build build-address build-thread build-bench build-fuzz *.configure.log
 
-# The recorder's screenshots in docs/screenshots (headless: Qt's offscreen platform, test audio device).
+package: build
+	@cmake --build $(BUILD) --target package
+
+# The recorder's and the setup program's screenshots in docs/screenshots (headless: Qt's offscreen platform, test audio device).
 screenshots: build
 	@cmake --build $(BUILD) --target screenshots
