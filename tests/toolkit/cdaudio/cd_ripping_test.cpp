@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 using namespace wavelark::testing;
 
@@ -196,4 +197,19 @@ TEST(CdRipping, EveryDriveUpToEightIsFoundAndEachRipsFromItsOwnRoot)
     std::string ninth = temporaryPath("ninth.wav");
     EXPECT_EQ(CDtoWAV("/dev/sr8/Track01.cda", ninth.c_str(), 0, nullptr), 1);
     EXPECT_FALSE(fileExists(ninth));
+}
+
+TEST(CdRipping, TwoDrivesRipAtOnceFromThreadsThatBothFindTheDrives)
+{
+    // Both threads reach the first use of the drive table together.
+    EmulatedDisc disc("emulated:tracks=00:02:00,00:06:00;leadout=00:09:00;drives=2");
+    std::string first = temporaryPath("drive0.wav"), second = temporaryPath("drive1.wav");
+    int firstResult = -1, secondResult = -1;
+    std::thread ripper([&] { firstResult = CDtoWAV("/dev/sr0/Track01.cda", first.c_str(), 0, nullptr); });
+    secondResult = CDtoWAV("/dev/sr1/Track02.cda", second.c_str(), 0, nullptr);
+    ripper.join();
+    EXPECT_EQ(firstResult, 0);
+    EXPECT_EQ(secondResult, 0);
+    expectSectors(first, 0, 300);
+    expectSectors(second, 300, 225);
 }
