@@ -196,6 +196,20 @@ TEST_F(SetupDialogTest, AnInstallThatFailsNamesThePathAndReasonAndStartsNothing)
     EXPECT_TRUE(agreement()->isEnabled());
 }
 
+// A system folder where no one may make a folder, root included: the error names the folder.
+TEST_F(SetupDialogTest, AnInstallIntoAFolderNoOneMayWriteIsRefusedWithTheSystemsReason)
+{
+    choose("/sys");
+    agreement()->setChecked(true);
+    QTest::mouseClick(installButton(), Qt::LeftButton);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].caption, QStringLiteral("ERROR"));
+    EXPECT_TRUE(m_messages[0].text.contains(QStringLiteral("/sys/Wavelark/:\n"))) << m_messages[0].text.toStdString();
+    EXPECT_FALSE(m_messages[0].text.endsWith(QStringLiteral(":\n")));
+    EXPECT_FALSE(std::filesystem::exists("/sys/Wavelark"));
+    EXPECT_TRUE(m_started.isEmpty());
+}
+
 TEST(InstallPaths, AChosenFolderEndsWithOneSlashAndTheInstallFolderIsWavelarkUnderIt)
 {
     const struct {
