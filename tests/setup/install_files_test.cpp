@@ -11,9 +11,11 @@
 
 #include <QFile>
 
+#include <csignal>
 #include <filesystem>
 #include <set>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace wavelark::setup {
@@ -100,6 +102,33 @@ TEST(InstallFiles, InstallingAgainReplacesEveryFileByANewOne)
     EXPECT_EQ(testing::readFile(folder / "settings.dat"), "the user's settings");
     fs::remove(folder / "settings.dat");
     expectInstallation(folder);
+}
+
+// A write that fails part-way (here the file size limit; a full disk fails the same way) leaves
+// the installation before it whole and no temporary file behind.
+TEST(InstallFiles, AWriteThatFailsPartWayLeavesTheOldInstallationWhole)
+{
+    testing::TemporaryFolder chosen;
+    const fs::path folder = chosen.path() / "Wavelark";
+    ASSERT_FALSE(installFiles(folderText(folder), payloadFiles()));
+    for (const std::string& name : kInstalledNames)
+        testing::writeFile(folder / name, "the installation before");
+
+    rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small {64 * 1024, old.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto failure = installFiles(folderText(folder), payloadFiles());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->path.toStdString(), (folder / "wavelark").string());
+    EXPECT_EQ(failure->reason.toStdString().find("File too large"), 0u) << failure->reason.toStdString();
+    EXPECT_EQ(filesIn(folder), kInstalledNames);
+    for (const std::string& name : kInstalledNames)
+        EXPECT_EQ(testing::readFile(folder / name), "the installation before") << name;
 }
 
 struct FailingInstall {
