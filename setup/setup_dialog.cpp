@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -189,7 +190,13 @@ QString SetupDialog::installPath() const
 bool SetupDialog::eventFilter(QObject* watched, QEvent* event)
 {
     // The path changes only through Browse: keys and clicks into the path box go nowhere, and
-    // the licence box takes no keys (its scroll bar and the wheel still move it).
+    // the licence box takes no keys (its scroll bar and the wheel still move it). Tab and
+    // Shift+Tab still move the focus on, so the dialog can be worked from the keyboard.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            return QDialog::eventFilter(watched, event);
+    }
     if (watched == m_path) {
         switch (event->type()) {
         case QEvent::KeyPress:

@@ -125,7 +125,13 @@ TEST_F(SetupDialogTest, KeysAndClicksIntoThePathBoxChangeNothing)
     const QString licenceBefore = licence->toPlainText();
     licence->setFocus();
     QTest::keyClicks(licence, QStringLiteral("changed"));
+    QTest::keyClick(licence, Qt::Key_Return);
     EXPECT_EQ(licence->toPlainText(), licenceBefore);
+    // Tab still moves the focus on, to the agreement box.
+    QTest::keyClick(licence, Qt::Key_Tab);
+    EXPECT_TRUE(agreement()->hasFocus());
+    QTest::keyClick(agreement(), Qt::Key_Space);
+    EXPECT_TRUE(agreement()->isChecked());
 }
 
 TEST_F(SetupDialogTest, BrowseReplacesThePathAndCancelKeepsIt)
