@@ -188,6 +188,20 @@ TEST(CdRipping, ADiscChangedDuringTheRipEndsItAsAFailureWithWhatWasRead)
     expectSectors(destination, 0, static_cast<uint32_t>((bytes.size() - 44) / kSectorBytes));
 }
 
+TEST(CdRipping, DrivesAreFoundWithTheirRootsAndInquiryNames)
+{
+    EmulatedDisc disc("emulated:drives=3");
+    sorvak::cd::CdDriveTable table = sorvak::cd::cdDrives();
+    ASSERT_EQ(table.drives.size(), 3u);
+    for (size_t index = 0; index < 3; ++index) {
+        std::string path = "/dev/sr" + std::to_string(index);
+        EXPECT_EQ(table.drives[index].path, path);
+        EXPECT_EQ(table.drives[index].root, path + "/");
+        // Vendor, product and revision from INQUIRY, the product's trailing blank dropped.
+        EXPECT_EQ(table.drives[index].name, "WAVELARK EMULATED CD-ROM 1.0");
+    }
+}
+
 TEST(CdRipping, EveryDriveUpToEightIsFoundAndEachRipsFromItsOwnRoot)
 {
     EmulatedDisc disc("emulated:tracks=00:02:00,00:03:00;leadout=00:04:00;drives=10");
