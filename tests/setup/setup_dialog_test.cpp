@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
@@ -48,7 +49,8 @@ protected:
         };
         m_dialog = std::make_unique<SetupDialog>(services);
         m_dialog->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+        m_dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
     }
 
     template <typename Widget>
@@ -129,7 +131,7 @@ TEST_F(SetupDialogTest, KeysAndClicksIntoThePathBoxChangeNothing)
     EXPECT_EQ(licence->toPlainText(), licenceBefore);
     // Tab still moves the focus on, to the agreement box.
     QTest::keyClick(licence, Qt::Key_Tab);
-    EXPECT_TRUE(agreement()->hasFocus());
+    EXPECT_TRUE(agreement()->hasFocus()) << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
     QTest::keyClick(agreement(), Qt::Key_Space);
     EXPECT_TRUE(agreement()->isChecked());
 }
