@@ -1,6 +1,7 @@
 #include "take/peak_cache.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QPainter>
 
 #if defined(__SSE2__)
@@ -156,10 +157,12 @@ private:
     bool m_started = false;
 };
 
+// Written whole beside it and renamed over it: a build stopped part-way leaves the old cache or
+// none, never a part of a picture that the next start would draw as the take's.
 bool writeVertices(const QString& cachePath, const std::vector<PeakVertex>& vertices)
 {
-    QFile cache(cachePath);
-    if (!cache.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QSaveFile cache(cachePath);
+    if (!cache.open(QIODevice::WriteOnly))
         return false;
     std::vector<uint8_t> bytes(vertices.size() * 4);
     for (std::size_t index = 0; index < vertices.size(); ++index) {
@@ -171,7 +174,7 @@ bool writeVertices(const QString& cachePath, const std::vector<PeakVertex>& vert
     }
     return cache.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
                == static_cast<qint64>(bytes.size())
-           && cache.flush();
+           && cache.commit();
 }
 
 }
