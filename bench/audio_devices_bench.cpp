@@ -5,6 +5,7 @@
 //
 // Each setting runs WAVELARK_AUDIO_BENCH_SECONDS seconds (default 60).
 
+#include "core_load.h"
 #include "private_pulse_server.h"
 #include "wave_device.h"
 
@@ -152,38 +153,6 @@ BENCHMARK(latencySetting)
     ->Arg(2048)->Arg(4096)->Arg(6144)->Arg(8192)->Arg(16384)->Arg(32768)
     ->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
-// Two processes that keep a core each busy for as long as they live.
-class CoreLoad {
-public:
-    CoreLoad()
-    {
-        for (pid_t& pid : m_pids) {
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-            char program[] = "sha256sum";
-            char input[] = "/dev/zero";
-            char* argv[] = {program, input, nullptr};
-            if (posix_spawnp(&pid, program, &actions, nullptr, argv, environ) != 0)
-                pid = -1;
-            posix_spawn_file_actions_destroy(&actions);
-        }
-    }
-    ~CoreLoad()
-    {
-        for (pid_t pid : m_pids) {
-            if (pid > 0) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-    CoreLoad(const CoreLoad&) = delete;
-    CoreLoad& operator=(const CoreLoad&) = delete;
-
-private:
-    std::array<pid_t, 2> m_pids{-1, -1};
-};
 
 }
 
@@ -204,7 +173,7 @@ int main(int argc, char** argv)
             result = 1;
         } else {
             setenv("WAVELARK_AUDIO", "portaudio", 1);
-            CoreLoad load;
+            wavelark::bench::CoreLoad load;
             benchmark::RunSpecifiedBenchmarks();
         }
     }

@@ -40,12 +40,12 @@ QString recordingLossText(const RecordingLosses& losses)
 }
 
 CaptureEngine::CaptureEngine(QString takePath, DeviceChoice choice, MonitorFifo& monitor, Handlers handlers,
-                             uint64_t largestTake)
+                             uint64_t largestTake, uint64_t syncInterval)
     : m_takePath(std::move(takePath))
     , m_choice(choice)
     , m_monitor(monitor)
     , m_handlers(std::move(handlers))
-    , m_take(largestTake)
+    , m_take(largestTake, syncInterval)
 {
 }
 

@@ -73,9 +73,11 @@ public:
         std::function<void()> recordingStopped;
     };
 
-    // takePath: the raw take file. monitor must outlive the engine. Create on the window thread.
+    // takePath: the raw take file. monitor must outlive the engine. syncInterval: the bytes
+    // appended between forcing the take to stable storage (see TakeFile). Create on the window
+    // thread.
     CaptureEngine(QString takePath, DeviceChoice choice, MonitorFifo& monitor, Handlers handlers,
-                  uint64_t largestTake = kLargestTake);
+                  uint64_t largestTake = kLargestTake, uint64_t syncInterval = kSyncInterval);
     ~CaptureEngine();
 
     // Opens the record device with its buffer size and count and starts it. NotOpened says why
