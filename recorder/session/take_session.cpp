@@ -24,6 +24,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QThread>
 
@@ -89,6 +90,8 @@ TakeSession::~TakeSession()
 
 void TakeSession::initialise()
 {
+    m_initialising = true;
+    const auto initialised = qScopeGuard([this] { m_initialising = false; });
     const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
     const std::optional<TakeChange> interrupted = readTakeMark(m_paths);
     const std::optional<InterruptedSave> interruptedSave = clearInterruptedSave(m_paths);
@@ -138,6 +141,8 @@ void TakeSession::initialise()
     QString captureProblem;
     switch (m_engine->start(&captureProblem)) {
     case CaptureEngine::StartResult::NoInputDevice:
+        // The program ends here: what the start-up finished is said first.
+        showStartupMessages();
         QMessageBox::critical(&m_window, QString::fromLatin1(kNoInputCaption), QString::fromLatin1(kNoInputText));
         QMetaObject::invokeMethod(&m_window, [window = &m_window] { window->close(); }, Qt::QueuedConnection);
         return;
@@ -160,6 +165,13 @@ void TakeSession::initialise()
     showDuration();
     m_view->clearStatusCache();
     m_view->updateStatus();
+}
+
+void TakeSession::showStartupMessages()
+{
+    m_initialising = false;
+    for (const auto& [caption, text] : std::exchange(m_startupMessages, {}))
+        warn(caption, text);
 }
 
 void TakeSession::close()
@@ -643,6 +655,10 @@ void TakeSession::setProgress(int percent)
 
 void TakeSession::warn(const QString& caption, const QString& text)
 {
+    if (m_initialising) {
+        m_startupMessages.emplace_back(caption, text);
+        return;
+    }
     QMessageBox::warning(&m_window, caption, text);
 }
 

@@ -28,6 +28,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QMainWindow;
 
@@ -114,6 +116,10 @@ public:
     using FreeSpaceQuery = std::function<std::optional<uint64_t>()>;
     void setFreeSpaceQuery(FreeSpaceQuery query) { m_freeSpace = std::move(query); }
 
+    // The messages of initialise (a recovered take, a device that could not be opened) wait
+    // until the window is on the screen: the start-up shows them once it has shown the window.
+    void showStartupMessages();
+
 private:
     void finishRecording();
     // The take's health in the idle progress bar (see session/recording_health.h).
@@ -150,6 +156,8 @@ private:
     bool m_takeInProgress = false;   // from Record to the end of the stop processing
     bool m_tail = false;
     bool m_closed = false;
+    bool m_initialising = false;  // warn() keeps its messages for showStartupMessages
+    std::vector<std::pair<QString, QString>> m_startupMessages;  // caption, text
     int64_t m_shownSeconds = -1;
     FreeSpaceQuery m_freeSpace;
     QString m_playbackProblem;       // why the player could not be opened, empty when it is
