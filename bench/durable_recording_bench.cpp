@@ -2,9 +2,10 @@
 // private PulseAudio null sink whose monitor carries a ramp (frame n: the low 16 bits of n on the
 // left, the high 16 bits on the right), while two busy processes keep both cores loaded. Run once
 // with the take forced to stable storage every two seconds of audio and once without. Reports
-// the frames lost or repeated (the ramp read back from the take), the xruns, the process's CPU
-// time per minute of audio, and the longest stall of the capture worker (the longest gap between
-// two appended buffers, less the buffer period).
+// the frames the recording lost or repeated (the ramp read back from the take), the recording's
+// xruns, the playing side's gaps apart (they are the feed's, not the recording's), the process's
+// CPU time per minute of audio, and the longest stall of the capture worker (the longest gap
+// between two appended buffers, less the buffer period).
 //
 // Each run lasts WAVELARK_RECORDING_BENCH_SECONDS seconds (default 600).
 
@@ -56,13 +57,21 @@ double cpuSeconds()
            + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The take's frames against the ramp through the capture's scaling at unit gain: the number of
-// frames that are not the one after their predecessor. Silence before the ramp reached the
-// monitor is skipped.
+// The take's frames against the ramp through the capture's scaling at unit gain. Silent frames
+// are gaps of the playing side (its own underruns insert silence into the sink, after which the
+// ramp goes on with its next frame) and are counted apart; a recorded frame that is not the one
+// after its predecessor is a frame the recording lost or repeated.
 struct RampCheck {
     uint64_t frames = 0;
+    uint64_t silent = 0;
     uint64_t wrong = 0;
 };
+
+bool isRampFrame(const int16_t* frame, uint32_t number)
+{
+    return frame[0] == wavelark::scaledSample(static_cast<int16_t>(number & 0xFFFF), 1.0)
+           && frame[1] == wavelark::scaledSample(static_cast<int16_t>(number >> 16), 1.0);
+}
 
 RampCheck checkRamp(const std::string& path)
 {
@@ -71,39 +80,43 @@ RampCheck checkRamp(const std::string& path)
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     const std::size_t frames = samples.size() / 2;
+    auto silent = [&](std::size_t frame) { return samples[2 * frame] == 0 && samples[2 * frame + 1] == 0; };
     std::size_t first = 0;
-    while (first < frames && samples[2 * first] == 0 && samples[2 * first + 1] == 0)
+    while (first < frames && silent(first))
         ++first;
     RampCheck check;
-    // The ramp's frame number at the first recorded frame: the candidates whose next frames match.
-    uint32_t number = 0;
-    bool found = false;
-    for (uint32_t candidate = 0; candidate < 65536 && !found && first + 64 < frames; ++candidate) {
-        found = true;
-        for (std::size_t step = 0; step < 64 && found; ++step)
-            found = samples[2 * (first + step)]
-                    == wavelark::scaledSample(static_cast<int16_t>((candidate + step) & 0xFFFF), 1.0);
-        if (found)
-            number = candidate + (static_cast<uint32_t>(static_cast<uint16_t>(samples[2 * first + 1])) << 16);
-    }
     check.frames = frames - first;
+    // The ramp's number at the first recorded frame: the low half from the candidates whose
+    // next frames match, the high half from the right channel.
+    const uint32_t high = static_cast<uint32_t>(static_cast<uint16_t>(samples[2 * first + 1])) << 16;
+    bool found = false;
+    uint32_t number = 0;
+    for (uint32_t low = 0; low < 65536 && !found && first + 64 < frames; ++low) {
+        found = true;
+        for (uint32_t step = 0; step < 64 && found; ++step)
+            found = samples[2 * (first + step)] == wavelark::scaledSample(static_cast<int16_t>((low + step) & 0xFFFF), 1.0);
+        number = high | low;
+    }
     if (!found) {
         check.wrong = check.frames;
         return check;
     }
-    for (std::size_t frame = first; frame < frames; ++frame, ++number) {
-        const bool right = samples[2 * frame] == wavelark::scaledSample(static_cast<int16_t>(number & 0xFFFF), 1.0)
-                           && samples[2 * frame + 1] == wavelark::scaledSample(static_cast<int16_t>(number >> 16), 1.0);
-        if (!right) {
+    for (std::size_t frame = first; frame < frames; ++frame) {
+        if (silent(frame)) {
+            ++check.silent;
+            continue;
+        }
+        if (!isRampFrame(&samples[2 * frame], number)) {
             ++check.wrong;
             // Resynchronise on the recorded frame so that one slip counts once.
-            for (uint32_t candidate = number - 4096; candidate != number + 4096; ++candidate) {
-                if (samples[2 * frame] == wavelark::scaledSample(static_cast<int16_t>(candidate & 0xFFFF), 1.0)) {
+            for (uint32_t candidate = number - 8192; candidate != number + 8192; ++candidate) {
+                if (isRampFrame(&samples[2 * frame], candidate)) {
                     number = candidate;
                     break;
                 }
             }
         }
+        ++number;
     }
     return check;
 }
@@ -171,6 +184,7 @@ void recording(benchmark::State& state)
         const wavelark::CaptureEngine::TakeEnding ending = engine.stopRecording();
         QCoreApplication::processEvents();
         const double cpu = cpuSeconds() - cpuBefore;
+        const wavelark::audio::XrunCounts playerCounts = waveOut->xrunCounts();
         playing = false;
         engine.stop();
         waveOut->close();
@@ -185,6 +199,8 @@ void recording(benchmark::State& state)
         state.counters["durable"] = durable ? 1 : 0;
         state.counters["frames"] = static_cast<double>(check.frames);
         state.counters["frames_lost_or_repeated"] = static_cast<double>(check.wrong);
+        state.counters["player_gap_frames"] = static_cast<double>(check.silent);
+        state.counters["player_underruns"] = static_cast<double>(playerCounts.total());
         state.counters["dropped_frames"] = static_cast<double>(ending.losses.droppedFrames);
         state.counters["device_overruns"] = static_cast<double>(ending.losses.deviceOverruns);
         state.counters["cpu_s_per_audio_min"] = cpu / (seconds / 60.0);
