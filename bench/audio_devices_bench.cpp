@@ -5,17 +5,10 @@
 //
 // Each setting runs WAVELARK_AUDIO_BENCH_SECONDS seconds (default 60).
 
-#include "core_load.h"
-#include "private_pulse_server.h"
+#include "loaded_sound_server.h"
 #include "wave_device.h"
 
 #include <benchmark/benchmark.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -27,8 +20,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -159,26 +150,5 @@ BENCHMARK(latencySetting)
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    std::string root = (std::filesystem::temp_directory_path() / "wavelark-bench-XXXXXX").string();
-    if (!mkdtemp(root.data())) {
-        perror("mkdtemp");
-        return 2;
-    }
-    int result = 0;
-    {
-        wavelark::testing::PrivatePulseServer server;
-        std::string error;
-        if (!server.start(root, error)) {
-            std::fprintf(stderr, "audio_devices_bench: %s\n", error.c_str());
-            result = 1;
-        } else {
-            setenv("WAVELARK_AUDIO", "portaudio", 1);
-            wavelark::bench::CoreLoad load;
-            benchmark::RunSpecifiedBenchmarks();
-        }
-    }
-    benchmark::Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-    return result;
+    return wavelark::bench::runOnLoadedSoundServer("audio_devices_bench");
 }

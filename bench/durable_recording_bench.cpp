@@ -9,8 +9,7 @@
 //
 // Each run lasts WAVELARK_RECORDING_BENCH_SECONDS seconds (default 600).
 
-#include "core_load.h"
-#include "private_pulse_server.h"
+#include "loaded_sound_server.h"
 
 #include "audio/capture_engine.h"
 #include "audio/capture_scaling.h"
@@ -217,26 +216,5 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
-    std::string root = (std::filesystem::temp_directory_path() / "wavelark-bench-XXXXXX").string();
-    if (!mkdtemp(root.data())) {
-        perror("mkdtemp");
-        return 2;
-    }
-    int result = 0;
-    {
-        wavelark::testing::PrivatePulseServer server;
-        std::string error;
-        if (!server.start(root, error)) {
-            std::fprintf(stderr, "durable_recording_bench: %s\n", error.c_str());
-            result = 1;
-        } else {
-            setenv("WAVELARK_AUDIO", "portaudio", 1);
-            wavelark::bench::CoreLoad load;
-            benchmark::RunSpecifiedBenchmarks();
-        }
-    }
-    benchmark::Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-    return result;
+    return wavelark::bench::runOnLoadedSoundServer("durable_recording_bench");
 }

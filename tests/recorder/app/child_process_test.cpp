@@ -153,17 +153,22 @@ protected:
     std::filesystem::path take() const { return m_home.home() / "recording.raw"; }
     std::filesystem::path cache() const { return m_home.home() / "wd.dat"; }
     std::filesystem::path mark() const { return m_home.home() / "recording.mark"; }
+    // The test device's ramp as the input, and settings past the first start.
+    void useRampInput()
+    {
+        QProcessEnvironment environment = m_process.processEnvironment();
+        environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
+        m_process.setProcessEnvironment(environment);
+        testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+        settings.putInt(3144, 0);
+        testing::writeFile(m_home.settingsPath(), settings.bytes);
+    }
 };
 
 TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
 {
     const InterruptedRecording& state = GetParam();
-    QProcessEnvironment environment = m_process.processEnvironment();
-    environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
-    m_process.setProcessEnvironment(environment);
-    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
-    settings.putInt(3144, 0);
-    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    useRampInput();
     // A ramp at a quarter of full scale on the left, a slower one on the right.
     std::vector<int16_t> ramp;
     for (int frame = 0; frame < state.frames; ++frame) {
@@ -273,12 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
 // journal: the next start finishes it to exactly the bytes of an uninterrupted maximise.
 TEST_F(InterruptedRecordingProcess, KilledDuringTheMaximiseIsFinishedToTheUninterruptedResult)
 {
-    QProcessEnvironment environment = m_process.processEnvironment();
-    environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
-    m_process.setProcessEnvironment(environment);
-    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
-    settings.putInt(3144, 0);
-    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    useRampInput();
     std::vector<int16_t> recorded;
     for (int frame = 0; frame < 1323000; ++frame) {
         recorded.push_back(static_cast<int16_t>(frame % 20000 - 10000));
