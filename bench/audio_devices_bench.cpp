@@ -5,16 +5,10 @@
 //
 // Each setting runs WAVELARK_AUDIO_BENCH_SECONDS seconds (default 60).
 
-#include "private_pulse_server.h"
+#include "loaded_sound_server.h"
 #include "wave_device.h"
 
 #include <benchmark/benchmark.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -26,8 +20,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -152,64 +144,11 @@ BENCHMARK(latencySetting)
     ->Arg(2048)->Arg(4096)->Arg(6144)->Arg(8192)->Arg(16384)->Arg(32768)
     ->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
-// Two processes that keep a core each busy for as long as they live.
-class CoreLoad {
-public:
-    CoreLoad()
-    {
-        for (pid_t& pid : m_pids) {
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-            char program[] = "sha256sum";
-            char input[] = "/dev/zero";
-            char* argv[] = {program, input, nullptr};
-            if (posix_spawnp(&pid, program, &actions, nullptr, argv, environ) != 0)
-                pid = -1;
-            posix_spawn_file_actions_destroy(&actions);
-        }
-    }
-    ~CoreLoad()
-    {
-        for (pid_t pid : m_pids) {
-            if (pid > 0) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-    CoreLoad(const CoreLoad&) = delete;
-    CoreLoad& operator=(const CoreLoad&) = delete;
-
-private:
-    std::array<pid_t, 2> m_pids{-1, -1};
-};
 
 }
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    std::string root = (std::filesystem::temp_directory_path() / "wavelark-bench-XXXXXX").string();
-    if (!mkdtemp(root.data())) {
-        perror("mkdtemp");
-        return 2;
-    }
-    int result = 0;
-    {
-        wavelark::testing::PrivatePulseServer server;
-        std::string error;
-        if (!server.start(root, error)) {
-            std::fprintf(stderr, "audio_devices_bench: %s\n", error.c_str());
-            result = 1;
-        } else {
-            setenv("WAVELARK_AUDIO", "portaudio", 1);
-            CoreLoad load;
-            benchmark::RunSpecifiedBenchmarks();
-        }
-    }
-    benchmark::Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-    return result;
+    return wavelark::bench::runOnLoadedSoundServer("audio_devices_bench");
 }

@@ -10,6 +10,7 @@
 #include "app/signal_closer.h"
 #include "core/toolkit_binding.h"
 #include "app/welcome_dialog.h"
+#include "session/take_session.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -157,6 +158,7 @@ bool RecorderApplication::startUp()
     }
     m_window->show();
     m_window->setCursor(Qt::ArrowCursor);
+    m_window->session()->showStartupMessages();
 
     // Running capture and playback keep the record's values; new choices wait until shutdown.
     state.pendingLatency = state.settings.bufferSize;

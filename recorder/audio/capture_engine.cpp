@@ -40,12 +40,12 @@ QString recordingLossText(const RecordingLosses& losses)
 }
 
 CaptureEngine::CaptureEngine(QString takePath, DeviceChoice choice, MonitorFifo& monitor, Handlers handlers,
-                             uint64_t largestTake)
+                             uint64_t largestTake, uint64_t syncInterval)
     : m_takePath(std::move(takePath))
     , m_choice(choice)
     , m_monitor(monitor)
     , m_handlers(std::move(handlers))
-    , m_take(largestTake)
+    , m_take(largestTake, syncInterval)
 {
 }
 
@@ -128,8 +128,20 @@ bool CaptureEngine::startRecording(QString* error)
     m_recordingBaseline = std::make_unique<audio::XrunCounts>(m_waveIn ? m_waveIn->xrunCounts() : audio::XrunCounts{});
     m_losses = {};
     m_elapsedSeconds = 0.0;
+    m_clippedLeft = 0;
+    m_clippedRight = 0;
+    m_loudest = 0.0;
     m_recording = true;
     return true;
+}
+
+RecordingHealth CaptureEngine::health() const
+{
+    RecordingHealth health{m_clippedLeft.load(), m_clippedRight.load(), m_loudest.load(), m_losses,
+                           m_take.bytesWritten()};
+    if (m_recordingBaseline && m_waveIn)
+        health.losses = lossesSince(*m_recordingBaseline);
+    return health;
 }
 
 CaptureEngine::TakeEnding CaptureEngine::stopRecording()
@@ -138,8 +150,9 @@ CaptureEngine::TakeEnding CaptureEngine::stopRecording()
     if (m_recordingBaseline && m_waveIn)
         m_losses = lossesSince(*m_recordingBaseline);
     m_recordingBaseline.reset();
+    const RecordingHealth health = this->health();
     const FinishedTake finished = m_take.finish();
-    TakeEnding ending{finished.started, QString(), std::exchange(m_losses, RecordingLosses{})};
+    TakeEnding ending{finished.started, QString(), std::exchange(m_losses, RecordingLosses{}), health};
     if (finished.fault == AppendResult::WriteFailed)
         ending.faultMessage = QStringLiteral("Recording stopped: the Recording File could not be written (%1).\n\n"
                                              "Everything recorded up to this point has been kept.")
@@ -171,8 +184,16 @@ void CaptureEngine::processBuffer(uint8_t* bytes, uint32_t byteCount)
         return;
     if (!m_recordEnabled)
         std::memset(bytes, 0, byteCount);
+    const bool recording = m_recording.load();
+    if (recording) {
+        const FullScaleCounts clipped = countFullScale(bytes, byteCount);
+        m_clippedLeft.fetch_add(clipped.left, std::memory_order_relaxed);
+        m_clippedRight.fetch_add(clipped.right, std::memory_order_relaxed);
+    }
     const ChannelPeaks peaks = scaleCapturedFrames(bytes, byteCount, m_recordGain.load());
     m_levels.raise(peaks.left, peaks.right);
+    if (recording && std::max(peaks.left, peaks.right) > m_loudest.load(std::memory_order_relaxed))
+        m_loudest.store(std::max(peaks.left, peaks.right), std::memory_order_relaxed);
     if (m_monitor.thru())
         m_monitor.append(bytes, byteCount, m_bufferSize ? m_bufferSize : byteCount);
     if (!m_recording)

@@ -46,6 +46,15 @@ struct RecordingLosses {
     bool any() const { return droppedFrames != 0 || deviceOverruns != 0; }
 };
 
+// How a take is going, or went: what the user needs to know while it can still be done again.
+struct RecordingHealth {
+    uint64_t clippedLeft = 0;   // input samples at full scale, counted before the record gain
+    uint64_t clippedRight = 0;
+    double loudest = 0.0;       // the largest value recorded, after the gain (0.0..1.0)
+    RecordingLosses losses;
+    uint64_t takeBytes = 0;     // the take's size so far
+};
+
 class CaptureEngine {
 public:
     enum class StartResult {
@@ -64,9 +73,11 @@ public:
         std::function<void()> recordingStopped;
     };
 
-    // takePath: the raw take file. monitor must outlive the engine. Create on the window thread.
+    // takePath: the raw take file. monitor must outlive the engine. syncInterval: the bytes
+    // appended between forcing the take to stable storage (see TakeFile). Create on the window
+    // thread.
     CaptureEngine(QString takePath, DeviceChoice choice, MonitorFifo& monitor, Handlers handlers,
-                  uint64_t largestTake = kLargestTake);
+                  uint64_t largestTake = kLargestTake, uint64_t syncInterval = kSyncInterval);
     ~CaptureEngine();
 
     // Opens the record device with its buffer size and count and starts it. NotOpened says why
@@ -88,6 +99,7 @@ public:
         bool started = false;   // a take had been started (also when a fault closed it already)
         QString faultMessage;   // for the user, when the recording stopped by itself
         RecordingLosses losses; // what the capture lost while recording
+        RecordingHealth health; // the whole take's, losses included
     };
     // Closes the take and says how it ended. A fault met by any append before this call is in
     // the answer, whichever of the two came first.
@@ -95,6 +107,8 @@ public:
     // The recording flag: a take is being appended.
     bool recording() const { return m_recording.load(); }
     double elapsedSeconds() const { return m_elapsedSeconds.load(); }
+    // The running take's health. Window thread, while recording.
+    RecordingHealth health() const;
 
     // The record-enabled checkbox: off makes the captured input silent.
     void setRecordEnabled(bool enabled) { m_recordEnabled = enabled; }
@@ -132,6 +146,11 @@ private:
     std::atomic<bool> m_recordEnabled{true};
     std::atomic<double> m_recordGain{1.0};
     std::atomic<double> m_elapsedSeconds{0.0};
+    // The running take's input at full scale and its loudest value: capture worker writes,
+    // reset by startRecording before the take starts.
+    std::atomic<uint64_t> m_clippedLeft{0};
+    std::atomic<uint64_t> m_clippedRight{0};
+    std::atomic<double> m_loudest{0.0};
 };
 
 // " Recording : " + the time text of the whole seconds + " Elapsed".

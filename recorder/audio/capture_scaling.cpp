@@ -23,4 +23,17 @@ ChannelPeaks scaleCapturedFrames(uint8_t* bytes, std::size_t byteCount, double g
     return peaks;
 }
 
+FullScaleCounts countFullScale(const uint8_t* bytes, std::size_t byteCount)
+{
+    FullScaleCounts counts;
+    const std::size_t frames = byteCount / 4;
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        int16_t samples[2];
+        std::memcpy(samples, bytes + frame * 4, 4);
+        counts.left += samples[0] == 32767 || samples[0] == -32768;
+        counts.right += samples[1] == 32767 || samples[1] == -32768;
+    }
+    return counts;
+}
+
 }

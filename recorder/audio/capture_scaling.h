@@ -28,4 +28,12 @@ inline int16_t scaledSample(int16_t sample, double gain)
 // the channels' largest scaled values (sample / 32767 × gain), starting from 0.0.
 ChannelPeaks scaleCapturedFrames(uint8_t* bytes, std::size_t byteCount, double gain);
 
+// Samples of each channel at full scale (32767 or -32768): input that reached the converter's
+// limit, counted in the raw input before the record gain.
+struct FullScaleCounts {
+    uint32_t left = 0;
+    uint32_t right = 0;
+};
+FullScaleCounts countFullScale(const uint8_t* bytes, std::size_t byteCount);
+
 }

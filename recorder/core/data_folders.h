@@ -13,9 +13,11 @@ struct DataPaths {
     QString take() const { return folder + QStringLiteral("recording.raw"); }
     QString peakCache() const { return folder + QStringLiteral("wd.dat"); }
     QString temporaryWav() const { return folder + QStringLiteral("temp.wav"); }
-    // Present from the start of a recording to the end of its stop processing: found at
-    // start-up, it says the last recording was interrupted.
+    // Present from the start of a recording or an import to the end of the take's preparation:
+    // found at start-up, it says which of them was interrupted.
     QString recordingMark() const { return folder + QStringLiteral("recording.mark"); }
+    // Present while a save writes into the archive folder, naming the side file it writes there.
+    QString savingMark() const { return folder + QStringLiteral("saving.mark"); }
 };
 
 // The data folder, where settings.dat, recording.raw, wd.dat and temp.wav live, ending with '/':

@@ -2,6 +2,7 @@
 
 #include "session/progress_reporter.h"
 
+#include "take/maximise_journal.h"
 #include "take/peak_cache.h"
 #include "take/raw_take_maximise.h"
 #include "take/take_import.h"
@@ -23,6 +24,8 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScopeGuard>
+#include <QStorageInfo>
 #include <QThread>
 
 #include <algorithm>
@@ -41,17 +44,6 @@ namespace {
 void pumpMessages()
 {
     QCoreApplication::processEvents();
-}
-
-// Forces a folder's entries (a file just created in it) to stable storage.
-bool syncFolder(const QString& folder)
-{
-    const int handle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (handle < 0)
-        return false;
-    const bool synced = ::fsync(handle) == 0;
-    ::close(handle);
-    return synced;
 }
 
 DeviceChoice recordChoice(const Settings& settings)
@@ -80,6 +72,12 @@ TakeSession::TakeSession(Settings& settings, const DataPaths& paths, QMainWindow
         if (m_player->playing())
             playCommand();
     });
+    m_freeSpace = [folder = paths.folder]() -> std::optional<uint64_t> {
+        QStorageInfo storage(folder);
+        if (!storage.isValid() || storage.bytesAvailable() < 0)
+            return std::nullopt;
+        return static_cast<uint64_t>(storage.bytesAvailable());
+    };
     m_engine->setRecordEnabled(settings.recordEnabled != 0);
     m_player->setPlayEnabled(settings.playEnabled != 0);
     m_monitor.setThru(settings.monitorThru != 0);
@@ -92,13 +90,23 @@ TakeSession::~TakeSession()
 
 void TakeSession::initialise()
 {
-    const bool interrupted = QFile::exists(m_paths.recordingMark());
-    bool markRemovable = true;
-    if (interrupted && measureTake() == 0) {
+    m_initialising = true;
+    const auto initialised = qScopeGuard([this] { m_initialising = false; });
+    const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
+    const std::optional<TakeChange> interrupted = readTakeMark(m_paths);
+    const std::optional<InterruptedSave> interruptedSave = clearInterruptedSave(m_paths);
+    // An import stopped before its audio replaced the take left the take, and its picture, as
+    // they were: only its side file goes.
+    const QString importSide = QFile::decodeName(importSidePath(takePath).c_str());
+    const bool takeReplaced = interrupted && !(interrupted == TakeChange::Import && QFile::exists(importSide));
+    bool markRemovable = !interrupted || takeReplaced || QFile::remove(importSide) || !QFile::exists(importSide);
+    if (takeReplaced && measureTake() == 0) {
         // Nothing was kept of the interrupted take: neither it nor the earlier take's picture stays.
         markRemovable = !QFile::exists(m_paths.take()) || QFile::remove(m_paths.take());
         QFile::remove(m_paths.peakCache());
     }
+    // A maximise stopped part-way is finished from its journal whatever else was interrupted.
+    const bool unfinished = takeReplaced || QFile::exists(QFile::decodeName(maximiseJournalPath(takePath).c_str()));
     m_hasTake = QFile::exists(m_paths.take());
     QWidget* frame = sorvak::findControl(&m_window, ids::kViewFrame);
     m_view = new WaveformView(*this, frame->geometry(), frame->parentWidget());
@@ -106,15 +114,15 @@ void TakeSession::initialise()
     m_view->setCaptionFont(m_skin.largeFont);
     m_view->show();
     // The stored selection belongs to the take before an interrupted one.
-    if (m_hasTake && !interrupted)
+    if (m_hasTake && !unfinished)
         m_view->setSelection(m_settings.selectionStart, m_settings.selectionEnd);
     m_takeLength = measureTake();
 
     m_phase = SessionPhase::Preparing;
     setStatusText(QString::fromLatin1(kRenderingText));
     pumpMessages();
-    if (interrupted && m_hasTake)
-        prepareTake(QString::fromLatin1(kRecordCaption));  // never the earlier take's wd.dat
+    if (unfinished && m_hasTake)
+        prepareTake(QString::fromLatin1(interrupted == TakeChange::Import ? kImportCaption : kRecordCaption));
     else if (m_hasTake && !loadPeakCache(m_paths.peakCache(), m_view->waveformImage()))
         rebuildWaveform();
     setStatusText(QString());
@@ -124,13 +132,17 @@ void TakeSession::initialise()
     m_view->compose();
     applyControlStates(m_window, controlStates(m_phase, m_hasTake));
     if (interrupted)
-        reportRecoveredTake(markRemovable);
+        reportRecoveredTake(*interrupted, takeReplaced, markRemovable);
+    if (interruptedSave)
+        reportInterruptedSave(*interruptedSave);
     if (m_closed)
         return;
 
     QString captureProblem;
     switch (m_engine->start(&captureProblem)) {
     case CaptureEngine::StartResult::NoInputDevice:
+        // The program ends here: what the start-up finished is said first.
+        showStartupMessages();
         QMessageBox::critical(&m_window, QString::fromLatin1(kNoInputCaption), QString::fromLatin1(kNoInputText));
         QMetaObject::invokeMethod(&m_window, [window = &m_window] { window->close(); }, Qt::QueuedConnection);
         return;
@@ -153,6 +165,13 @@ void TakeSession::initialise()
     showDuration();
     m_view->clearStatusCache();
     m_view->updateStatus();
+}
+
+void TakeSession::showStartupMessages()
+{
+    m_initialising = false;
+    for (const auto& [caption, text] : std::exchange(m_startupMessages, {}))
+        warn(caption, text);
 }
 
 void TakeSession::close()
@@ -186,7 +205,9 @@ void TakeSession::recordCommand()
         warn(QString::fromLatin1(kRecordCaption), error);
         return;
     }
-    const QString markProblem = writeRecordingMark();
+    // A journal of an earlier take's maximise must never be applied to this one.
+    removeMaximiseJournal(maximiseJournalPath(QFile::encodeName(m_paths.take()).toStdString()));
+    const QString markProblem = writeTakeMark(m_paths, TakeChange::Recording);
     m_takeInProgress = true;
     m_shownSeconds = -1;
     m_view->clearWaveform();
@@ -196,6 +217,7 @@ void TakeSession::recordCommand()
     m_view->compose();
     setButtonText(ids::kRecordButton, QStringLiteral("Stop"));
     enterPhase(SessionPhase::Recording);
+    updateRecordingHealth();
     if (!markProblem.isEmpty())
         warn(QString::fromLatin1(kRecordCaption),
              QStringLiteral("The recording runs, but its mark could not be written (%1).\n\n"
@@ -204,37 +226,41 @@ void TakeSession::recordCommand()
                  .arg(markProblem));
 }
 
-QString TakeSession::writeRecordingMark()
+void TakeSession::reportRecoveredTake(TakeChange change, bool takeReplaced, bool markRemovable)
 {
-    QFile mark(m_paths.recordingMark());
-    if (!mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return mark.errorString();
-    // The mark and the take's entry in the folder must outlast a power loss as the audio does.
-    if (::fsync(mark.handle()) != 0 || !syncFolder(m_paths.folder))
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return QString();
-}
-
-bool TakeSession::removeRecordingMark()
-{
-    return QFile::remove(m_paths.recordingMark()) || !QFile::exists(m_paths.recordingMark());
-}
-
-void TakeSession::reportRecoveredTake(bool markRemovable)
-{
-    QString text = m_hasTake
-                       ? QStringLiteral("The last recording was interrupted before it was stopped.\n\n"
-                                        "Its take has been recovered and finished as Stop would have done: "
-                                        "%1 of audio.")
-                             .arg(wholeSecondsText(takeSeconds(m_takeLength)))
-                       : QStringLiteral("The last recording was interrupted before any audio was kept, "
-                                        "so there is no take.");
+    const QString length = wholeSecondsText(takeSeconds(m_takeLength));
+    QString text;
+    if (change == TakeChange::Import && !takeReplaced)
+        text = QStringLiteral("The last import was interrupted before its audio replaced the take, so the take is "
+                              "the one from before it.");
+    else if (change == TakeChange::Import)
+        text = m_hasTake ? QStringLiteral("The last import was interrupted after its audio replaced the take.\n\n"
+                                          "The take has been finished as the import would have done: %1 of audio.")
+                               .arg(length)
+                         : QStringLiteral("The last import was interrupted before any audio was kept, so there is no take.");
+    else
+        text = m_hasTake ? QStringLiteral("The last recording was interrupted before it was stopped.\n\n"
+                                          "Its take has been recovered and finished as Stop would have done: "
+                                          "%1 of audio.")
+                               .arg(length)
+                         : QStringLiteral("The last recording was interrupted before any audio was kept, "
+                                          "so there is no take.");
     // A mark left in place only repeats this finish at the next start, which changes nothing.
-    if (!markRemovable || !removeRecordingMark())
-        text += QStringLiteral("\n\nThe mark of the interrupted recording could not be removed (%1), so this "
+    if (!markRemovable || !removeMark(m_paths.recordingMark()))
+        text += QStringLiteral("\n\nThe mark of the interrupted work could not be removed (%1), so this "
                                "will be shown again at the next start.")
                     .arg(m_paths.recordingMark());
-    warn(QString::fromLatin1(kRecordCaption), text);
+    warn(QString::fromLatin1(change == TakeChange::Import ? kImportCaption : kRecordCaption), text);
+}
+
+void TakeSession::reportInterruptedSave(const InterruptedSave& save)
+{
+    QString text = QStringLiteral("The last save was interrupted before it was finished, so \"%1\" was not saved. "
+                                  "The take is unchanged: select the part again and save it.")
+                       .arg(save.fileName);
+    if (!save.leftOver.isEmpty())
+        text += QStringLiteral("\n\nWhat the save left could not be removed: %1").arg(save.leftOver.join(QStringLiteral(", ")));
+    warn(QString::fromLatin1(kSaveCaption), text);
 }
 
 void TakeSession::finishRecording()
@@ -244,12 +270,14 @@ void TakeSession::finishRecording()
     const CaptureEngine::TakeEnding ending = m_engine->stopRecording();
     m_hasTake = true;
     enterPhase(SessionPhase::Preparing);
+    clearHealth();
     setProgress(0);
     setButtonText(ids::kRecordButton, QStringLiteral("Record"));
     prepareTake(QString::fromLatin1(kRecordCaption));
-    const bool markRemoved = removeRecordingMark();
+    const bool markRemoved = removeMark(m_paths.recordingMark());
     m_takeInProgress = false;
     enterPhase(SessionPhase::Idle);
+    showHealth(takeSummaryDisplay(ending.health));
     // Also while the window closes: the user learns why the take is short or has gaps.
     if (!ending.faultMessage.isEmpty())
         warn(QString::fromLatin1(kRecordCaption), ending.faultMessage);
@@ -265,18 +293,23 @@ void TakeSession::finishRecording()
 void TakeSession::prepareTake(const QString& caption)
 {
     const std::string path = QFile::encodeName(m_paths.take()).toStdString();
-    const MaximiseResult result = maximiseRawTake(
-        path,
-        [this](int percent) {
-            setProgress(percent);
-            setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
-            pumpMessages();
-        },
-        [this](int percent) {
-            setProgress(percent);
-            setStatusText(QStringLiteral(" Maximizing Audio ... %1 %").arg(percent));
-            pumpMessages();
-        });
+    const BlockProgress rewriteProgress = [this](int percent) {
+        setProgress(percent);
+        setStatusText(QStringLiteral(" Maximizing Audio ... %1 %").arg(percent));
+        pumpMessages();
+    };
+    // A maximise that was stopped part-way is finished from where it stopped: maximising the
+    // partly maximised take afresh would keep its level step.
+    std::optional<MaximiseResult> resumed = resumeRawTakeMaximise(path, rewriteProgress);
+    const MaximiseResult result = resumed ? std::move(*resumed)
+                                          : maximiseRawTake(
+                                                path,
+                                                [this](int percent) {
+                                                    setProgress(percent);
+                                                    setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
+                                                    pumpMessages();
+                                                },
+                                                rewriteProgress);
     setProgress(0);
     if (result.failed)
         warn(caption,
@@ -347,6 +380,42 @@ void TakeSession::timerTick(uint64_t tick)
     if (seconds != m_shownSeconds) {
         m_shownSeconds = seconds;
         m_view->compose();
+        if (m_phase == SessionPhase::Recording)
+            updateRecordingHealth();
+    }
+}
+
+void TakeSession::updateRecordingHealth()
+{
+    const RecordingHealth health = m_engine->health();
+    showHealth(recordingHealthDisplay(
+        health, recordingSecondsLeft(m_freeSpace ? m_freeSpace() : std::nullopt, health.takeBytes, kLargestTake)));
+}
+
+void TakeSession::showHealth(const HealthDisplay& display)
+{
+    auto* bar = static_cast<QProgressBar*>(sorvak::findControl(&m_window, ids::kProgressBar));
+    if (!bar)
+        return;
+    // The bar is a few pixels high: its text is drawn to fit.
+    QFont font = bar->font();
+    font.setPixelSize(std::max(8, bar->height() - 3));
+    bar->setFont(font);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Text, display.warning ? QColor(192, 0, 0) : QColor(0, 0, 0));
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
+    bar->setPalette(palette);
+    bar->setAlignment(Qt::AlignCenter);
+    bar->setFormat(display.text);
+    bar->setToolTip(display.text);
+    bar->setTextVisible(true);
+}
+
+void TakeSession::clearHealth()
+{
+    if (auto* bar = static_cast<QProgressBar*>(sorvak::findControl(&m_window, ids::kProgressBar))) {
+        bar->setTextVisible(false);
+        bar->setToolTip(QString());
     }
 }
 
@@ -402,9 +471,12 @@ bool TakeSession::save(SaveRange range, const QString& name)
     job.quality = static_cast<SaveQuality>(std::clamp(m_settings.saveQuality, 0, 2));
 
     enterPhase(SessionPhase::Saving);
+    clearHealth();
     setProgress(0);
     setStatusText(QStringLiteral(" Preparing Audio ..."));
     pumpMessages();
+    // Without its mark an interrupted save would leave its side file in the archive folder.
+    const QString markProblem = writeSavingMark(m_paths, QFile::decodeName(sidePathOf(job.destinationPath).c_str()));
     const SaveResult result = saveRange(
         job,
         [this](SavePhase phase, int percent) {
@@ -420,6 +492,7 @@ bool TakeSession::save(SaveRange range, const QString& name)
             setProgressActivity(ProgressActivity::Saving);
         },
         &progressReporter);
+    removeMark(m_paths.savingMark());
     setProgressActivity(ProgressActivity::Importing);
     refreshArchive();
     setProgress(0);
@@ -431,6 +504,11 @@ bool TakeSession::save(SaveRange range, const QString& name)
         return false;
     }
     setStatusText(QStringLiteral(" Saved : ") + fileName);
+    if (!markProblem.isEmpty())
+        warn(QString::fromLatin1(kSaveCaption),
+             QStringLiteral("The file was saved, but the mark of the save could not be written (%1): had Wavelark "
+                            "been interrupted, a partial file could have been left in the archive folder.")
+                 .arg(markProblem));
     return true;
 }
 
@@ -443,8 +521,11 @@ bool TakeSession::import(const QString& path)
         != QMessageBox::Yes)
         return false;
     enterPhase(SessionPhase::Importing);
+    clearHealth();
     setProgress(0);
     setProgressActivity(ProgressActivity::Importing);
+    // From here to the end of the take's preparation a kill is finished at the next start.
+    const QString markProblem = writeTakeMark(m_paths, TakeChange::Import);
     // The old take, its picture and selection stay until the new take is complete.
     const ImportResult result = importIntoTake(
         QFile::encodeName(path).toStdString(), QFile::encodeName(m_paths.take()).toStdString(),
@@ -456,6 +537,7 @@ bool TakeSession::import(const QString& path)
         &progressReporter);
     setProgress(0);
     if (!result.ok()) {
+        removeMark(m_paths.recordingMark());
         enterPhase(SessionPhase::Idle);
         showDuration();
         if (result.failure == ImportFailure::IncorrectFormat)
@@ -474,7 +556,18 @@ bool TakeSession::import(const QString& path)
     m_view->compose();
     enterPhase(SessionPhase::Preparing);
     prepareTake(QString::fromLatin1(kImportCaption));
+    const bool markRemoved = removeMark(m_paths.recordingMark());
     enterPhase(SessionPhase::Idle);
+    if (!markProblem.isEmpty())
+        warn(QString::fromLatin1(kImportCaption),
+             QStringLiteral("The file was imported, but the mark of the import could not be written (%1): had "
+                            "Wavelark been interrupted, the take would not have been finished at the next start.")
+                 .arg(markProblem));
+    else if (!markRemoved)
+        warn(QString::fromLatin1(kImportCaption),
+             QStringLiteral("The take is complete, but the mark of its import could not be removed (%1), so the "
+                            "take will be finished again at the next start.")
+                 .arg(m_paths.recordingMark()));
     return true;
 }
 
@@ -562,6 +655,10 @@ void TakeSession::setProgress(int percent)
 
 void TakeSession::warn(const QString& caption, const QString& text)
 {
+    if (m_initialising) {
+        m_startupMessages.emplace_back(caption, text);
+        return;
+    }
     QMessageBox::warning(&m_window, caption, text);
 }
 

@@ -8,6 +8,8 @@
 #pragma once
 
 #include "session/control_states.h"
+#include "session/recording_health.h"
+#include "session/work_marks.h"
 
 #include "audio/capture_engine.h"
 #include "audio/monitor_fifo.h"
@@ -23,8 +25,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QMainWindow;
 
@@ -106,16 +111,27 @@ public:
     void setStatusText(const QString& text) override;
     void selectionDrawn(uint32_t firstEdge, uint32_t secondEdge) override;
 
+    // The free space of the data folder's file system, asked once a second while recording;
+    // nothing when it cannot be told. Replaceable for tests.
+    using FreeSpaceQuery = std::function<std::optional<uint64_t>()>;
+    void setFreeSpaceQuery(FreeSpaceQuery query) { m_freeSpace = std::move(query); }
+
+    // The messages of initialise (a recovered take, a device that could not be opened) wait
+    // until the window is on the screen: the start-up shows them once it has shown the window.
+    void showStartupMessages();
+
 private:
     void finishRecording();
-    // The mark of a recording in progress, beside the take: written (and synced) when a
-    // recording starts, removed when its stop processing has finished. writeRecordingMark gives
-    // the reason it failed, empty when it was written.
-    QString writeRecordingMark();
-    bool removeRecordingMark();
-    // After the start-up finish of an interrupted recording: says what was kept and removes the
-    // mark (only when markRemovable: an empty take that could not be removed keeps it).
-    void reportRecoveredTake(bool markRemovable);
+    // The take's health in the idle progress bar (see session/recording_health.h).
+    void updateRecordingHealth();
+    void showHealth(const HealthDisplay& display);
+    void clearHealth();
+    // After the start-up finish of an interrupted recording or import: says what was kept and
+    // removes the take mark (only when markRemovable: an empty take that could not be removed
+    // keeps it). takeReplaced is false for an import stopped before its audio replaced the take.
+    void reportRecoveredTake(TakeChange change, bool takeReplaced, bool markRemovable);
+    // After the start-up clearing of an interrupted save: says that the file was not saved.
+    void reportInterruptedSave(const InterruptedSave& save);
     void prepareTake(const QString& caption);
     void refreshArchive();
     void rebuildWaveform();
@@ -140,7 +156,10 @@ private:
     bool m_takeInProgress = false;   // from Record to the end of the stop processing
     bool m_tail = false;
     bool m_closed = false;
+    bool m_initialising = false;  // warn() keeps its messages for showStartupMessages
+    std::vector<std::pair<QString, QString>> m_startupMessages;  // caption, text
     int64_t m_shownSeconds = -1;
+    FreeSpaceQuery m_freeSpace;
     QString m_playbackProblem;       // why the player could not be opened, empty when it is
 };
 

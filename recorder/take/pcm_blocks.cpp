@@ -17,37 +17,6 @@ namespace {
 
 constexpr std::size_t kPageSize = 4096;
 
-// Reads up to bytes at offset, retrying interrupted and partial reads; the count read, -1 on error.
-ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t got = ::pread(descriptor, into + done, bytes - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t put = ::pwrite(descriptor, from + done, bytes - done, static_cast<off_t>(offset + done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 // Walks the region block by block: read, hand over, report. A read that fails, or a region that
 // ends before its size (the file was cut short meanwhile), stops the walk with the reason in
 // error: a pass over part of the audio must never pass for a pass over all of it.
@@ -82,6 +51,36 @@ bool forEachBlock(const PcmRegion& region, std::size_t blockSize, const BlockPro
     return true;
 }
 
+}
+
+ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got = ::pread(descriptor, into + done, bytes - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t put = ::pwrite(descriptor, from + done, bytes - done, static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
 }
 
 void AlignedFree::operator()(void* block) const

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/types.h>
+
 namespace wavelark {
 
 // The blocks of the scan and rewrite passes.
@@ -66,6 +68,13 @@ std::optional<int16_t> scanPeak(const PcmRegion& region, const BlockProgress& pr
 using SampleChange = std::function<void(int16_t* samples, std::size_t count)>;
 bool rewriteBlocks(const PcmRegion& region, const SampleChange& change, const BlockProgress& progress,
                    std::size_t blockSize = kPcmBlockSize, std::string* error = nullptr);
+
+// Reads up to bytes at offset, retrying interrupted and partial reads: the count read (short only
+// where the file ends), -1 with errno set on error.
+ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t offset);
+
+// Writes all bytes at offset, retrying interrupted and partial writes; false with errno set.
+bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset);
 
 // The largest of the samples, starting from 0.
 int16_t largestSample(const int16_t* samples, std::size_t count);

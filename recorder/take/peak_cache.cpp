@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -156,9 +157,12 @@ private:
     bool m_started = false;
 };
 
+// Written whole beside it (wd.dat.part) and renamed over it: a build stopped part-way leaves the
+// old cache or none, never a part of a picture that the next start would draw as the take's.
 bool writeVertices(const QString& cachePath, const std::vector<PeakVertex>& vertices)
 {
-    QFile cache(cachePath);
+    const QString sidePath = cachePath + QStringLiteral(".part");
+    QFile cache(sidePath);
     if (!cache.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     std::vector<uint8_t> bytes(vertices.size() * 4);
@@ -169,9 +173,14 @@ bool writeVertices(const QString& cachePath, const std::vector<PeakVertex>& vert
                                    static_cast<uint8_t>(y >> 8)};
         std::memcpy(bytes.data() + index * 4, vertex, 4);
     }
-    return cache.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
-               == static_cast<qint64>(bytes.size())
-           && cache.flush();
+    const bool written = cache.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
+                             == static_cast<qint64>(bytes.size())
+                         && cache.flush();
+    cache.close();
+    if (written && std::rename(QFile::encodeName(sidePath).constData(), QFile::encodeName(cachePath).constData()) == 0)
+        return true;
+    QFile::remove(sidePath);
+    return false;
 }
 
 }

@@ -6,6 +6,7 @@
 #include "take/pcm_blocks.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace wavelark {
@@ -36,11 +37,21 @@ struct MaximiseResult {
 };
 
 // Scans the file for its peak (scanProgress after each block: " Scanning Audio ... "), then
-// rewrites every sample with the gain 32767 / peak (rewriteProgress: " Maximizing Audio ... ").
-// A take without a positive sample is left unchanged: its gain would be a division by zero. A
-// scan that cannot read the whole take leaves it unchanged too; a rewrite that fails part-way
-// leaves the blocks before the failure maximised.
+// rewrites every sample with the gain 32767 / peak (rewriteProgress after each journal window:
+// " Maximizing Audio ... "). The rewrite is journaled (take/maximise_journal.h): stopped at any
+// moment, resumeRawTakeMaximise finishes it to the same bytes. A take without a positive sample
+// is left unchanged: its gain would be a division by zero. A scan that cannot read the whole take
+// leaves it unchanged too; a rewrite that fails part-way leaves the windows before the failure
+// maximised and the journal in place. A journal left by an earlier take is removed first.
 MaximiseResult maximiseRawTake(const std::string& path, const BlockProgress& scanProgress,
                                const BlockProgress& rewriteProgress, std::size_t blockSize = kPcmBlockSize);
+
+// Finishes a maximise of the take at path that was stopped part-way, from its journal: the
+// journal's window is put back as it was recorded and the rewrite goes on from there with the
+// same gain. Nothing when there is no journal for this take (none at all, or one left beside an
+// earlier take, which is removed). A damaged journal is removed and reported as failed: the take
+// stays partly maximised.
+std::optional<MaximiseResult> resumeRawTakeMaximise(const std::string& path, const BlockProgress& rewriteProgress,
+                                                    std::size_t blockSize = kPcmBlockSize);
 
 }

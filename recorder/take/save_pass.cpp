@@ -255,11 +255,6 @@ private:
     double m_gain = 0.0;
 };
 
-std::string sidePathOf(const std::string& destinationPath)
-{
-    return destinationPath + ".part";
-}
-
 bool isRegularFile(const std::string& path)
 {
     struct stat status {};
@@ -613,6 +608,11 @@ SaveResult saveRange(const SaveJob& job, const SavePhaseProgress& phaseProgress,
         beforeConversion();
     return convertTemporaryWav(job.temporaryPath, job.destinationPath, job.format, job.quality, job.range.bytes(),
                                conversionProgress);
+}
+
+std::string sidePathOf(const std::string& destinationPath)
+{
+    return destinationPath + ".part";
 }
 
 }

@@ -169,4 +169,7 @@ using SavePhaseProgress = std::function<void(SavePhase phase, int percent)>;
 SaveResult saveRange(const SaveJob& job, const SavePhaseProgress& phaseProgress,
                      const std::function<void()>& beforeConversion, SorvakProgressFunction conversionProgress);
 
+// The side file the converter writes beside destinationPath before it is renamed into place.
+std::string sidePathOf(const std::string& destinationPath);
+
 }

@@ -111,11 +111,15 @@ std::vector<int16_t> bytesSamples(const std::string& bytes)
 }
 
 // A recording killed part-way leaves its mark, the take up to its last buffer (never maximised)
-// and the earlier take's wd.dat.
+// and the earlier take's wd.dat. An import killed part-way leaves a mark saying so, and its side
+// file while its audio has not yet replaced the take.
 struct InterruptedRecording {
     const char* name;
     int frames;           // of the ramp in the take; -1: no take file at all
-    const char* message;  // the one message of the start after it, '\n' shown as '|'
+    const char* mark;     // the mark's content
+    bool importSide;      // the import's side file is still there
+    const char* caption;  // of the one message of the start after it
+    const char* message;  // its text, '\n' shown as '|'
 };
 
 class InterruptedRecordingProcess : public RecorderProcess,
@@ -149,17 +153,22 @@ protected:
     std::filesystem::path take() const { return m_home.home() / "recording.raw"; }
     std::filesystem::path cache() const { return m_home.home() / "wd.dat"; }
     std::filesystem::path mark() const { return m_home.home() / "recording.mark"; }
+    // The test device's ramp as the input, and settings past the first start.
+    void useRampInput()
+    {
+        QProcessEnvironment environment = m_process.processEnvironment();
+        environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
+        m_process.setProcessEnvironment(environment);
+        testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+        settings.putInt(3144, 0);
+        testing::writeFile(m_home.settingsPath(), settings.bytes);
+    }
 };
 
 TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
 {
     const InterruptedRecording& state = GetParam();
-    QProcessEnvironment environment = m_process.processEnvironment();
-    environment.insert(QStringLiteral("WAVELARK_AUDIO"), QStringLiteral("test:input=ramp"));
-    m_process.setProcessEnvironment(environment);
-    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
-    settings.putInt(3144, 0);
-    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    useRampInput();
     // A ramp at a quarter of full scale on the left, a slower one on the right.
     std::vector<int16_t> ramp;
     for (int frame = 0; frame < state.frames; ++frame) {
@@ -170,12 +179,20 @@ TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
         testing::writeFile(take(), sampleBytes(ramp));
     const std::string staleCache(4000, '\x11');
     testing::writeFile(cache(), staleCache);
-    testing::writeFile(mark(), "");
+    testing::writeFile(mark(), state.mark);
+    const std::filesystem::path side = m_home.home() / "recording.raw.import";
+    if (state.importSide)
+        testing::writeFile(side, std::string(1000, '\x22'));
 
     runOnce(1);
-    EXPECT_EQ(messages(), std::string("RECORD\n") + state.message + "\n");
+    EXPECT_EQ(messages(), std::string(state.caption) + "\n" + state.message + "\n");
     EXPECT_FALSE(std::filesystem::exists(mark()));
-    if (state.frames > 0) {
+    EXPECT_FALSE(std::filesystem::exists(side));
+    if (state.importSide) {
+        // The take and its picture from before the import stay as they were.
+        EXPECT_EQ(testing::readFile(take()), sampleBytes(ramp));
+        EXPECT_EQ(testing::readFile(cache()), staleCache);
+    } else if (state.frames > 0) {
         expectFinished(ramp, staleCache);
     } else {
         // Nothing kept: neither the empty take nor the earlier take's picture is left to show.
@@ -187,7 +204,7 @@ TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
     const std::string takeAfter = std::filesystem::exists(take()) ? testing::readFile(take()) : std::string();
     const std::string cacheAfter = std::filesystem::exists(cache()) ? testing::readFile(cache()) : std::string();
     runOnce(1);
-    EXPECT_EQ(messages(), std::string("RECORD\n") + state.message + "\n");
+    EXPECT_EQ(messages(), std::string(state.caption) + "\n" + state.message + "\n");
     EXPECT_EQ(std::filesystem::exists(take()) ? testing::readFile(take()) : std::string(), takeAfter);
     EXPECT_EQ(std::filesystem::exists(cache()) ? testing::readFile(cache()) : std::string(), cacheAfter);
 }
@@ -242,14 +259,83 @@ TEST_F(InterruptedRecordingProcess, KilledWhileRecordingKeepsEveryFrameWrittenAn
 INSTANTIATE_TEST_SUITE_P(
     States, InterruptedRecordingProcess,
     ::testing::Values(
-        InterruptedRecording{"ThreeSecondsKept", 132300,
+        InterruptedRecording{"ThreeSecondsKept", 132300, "", false, "RECORD",
                              "The last recording was interrupted before it was stopped.||Its take has been "
                              "recovered and finished as Stop would have done: 0:03 of audio."},
-        InterruptedRecording{"EmptyTake", 0,
+        InterruptedRecording{"EmptyTake", 0, "", false, "RECORD",
                              "The last recording was interrupted before any audio was kept, so there is no take."},
-        InterruptedRecording{"NoTake", -1,
-                             "The last recording was interrupted before any audio was kept, so there is no take."}),
+        InterruptedRecording{"NoTake", -1, "", false, "RECORD",
+                             "The last recording was interrupted before any audio was kept, so there is no take."},
+        InterruptedRecording{"ImportAfterItReplacedTheTake", 220500, "import\n", false, "IMPORT",
+                             "The last import was interrupted after its audio replaced the take.||The take has "
+                             "been finished as the import would have done: 0:05 of audio."},
+        InterruptedRecording{"ImportBeforeItReplacedTheTake", 44100, "import\n", true, "IMPORT",
+                             "The last import was interrupted before its audio replaced the take, so the take is "
+                             "the one from before it."}),
     [](const ::testing::TestParamInfo<InterruptedRecording>& info) { return std::string(info.param.name); });
+
+// A stop processing killed in the maximise leaves the take partly rewritten and the maximise's
+// journal: the next start finishes it to exactly the bytes of an uninterrupted maximise.
+TEST_F(InterruptedRecordingProcess, KilledDuringTheMaximiseIsFinishedToTheUninterruptedResult)
+{
+    useRampInput();
+    std::vector<int16_t> recorded;
+    for (int frame = 0; frame < 1323000; ++frame) {
+        recorded.push_back(static_cast<int16_t>(frame % 20000 - 10000));
+        recorded.push_back(static_cast<int16_t>(frame / 100 % 3000 - 1500));
+    }
+    testing::writeFile(take(), sampleBytes(recorded));
+    const std::string staleCache(4000, '\x11');
+    testing::writeFile(cache(), staleCache);
+    testing::writeFile(mark(), "");
+    QProcess pass;
+    pass.start(QStringLiteral(WAVELARK_TAKE_PASS_CHILD),
+               {QStringLiteral("maximise"), QString::fromStdString(take().string()), QStringLiteral("50"),
+                QStringLiteral("65536")});
+    ASSERT_TRUE(pass.waitForFinished(20000));
+    ASSERT_EQ(pass.exitStatus(), QProcess::CrashExit);
+    const std::filesystem::path journal = m_home.home() / "recording.raw.maximise";
+    ASSERT_TRUE(std::filesystem::exists(journal));
+
+    runOnce(1);
+    expectFinished(recorded, staleCache);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_FALSE(std::filesystem::exists(mark()));
+    EXPECT_EQ(messages(), "RECORD\nThe last recording was interrupted before it was stopped.||Its take has been "
+                          "recovered and finished as Stop would have done: 0:30 of audio.\n");
+}
+
+// A save killed part-way leaves its mark, its side file in the archive folder and the temporary
+// WAV: the next start removes those, and only those, and says what was not saved.
+TEST_F(InterruptedRecordingProcess, AnInterruptedSaveLeavesNothingInTheArchive)
+{
+    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+    settings.putInt(3144, 0);
+    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    std::filesystem::create_directories(m_home.musicFolder());
+    const std::filesystem::path side = std::filesystem::path(m_home.musicFolder()) / "Side A.mp3.part";
+    const std::filesystem::path kept = std::filesystem::path(m_home.musicFolder()) / "Kept.mp3";
+    testing::writeFile(side, std::string(5000, '\x33'));
+    testing::writeFile(kept, std::string(3000, '\x44'));
+    testing::writeFile(m_home.home() / "temp.wav", std::string(9000, '\x55'));
+    testing::writeFile(m_home.home() / "saving.mark", side.string());
+
+    runOnce(1);
+    EXPECT_EQ(messages(), "SAVE AUDIO\nThe last save was interrupted before it was finished, so \"Side A.mp3\" was "
+                          "not saved. The take is unchanged: select the part again and save it.\n");
+    EXPECT_FALSE(std::filesystem::exists(side));
+    EXPECT_FALSE(std::filesystem::exists(m_home.home() / "temp.wav"));
+    EXPECT_FALSE(std::filesystem::exists(m_home.home() / "saving.mark"));
+    EXPECT_EQ(testing::readFile(kept), std::string(3000, '\x44'));
+
+    // A mark that names anything but a side file never removes it.
+    testing::writeFile(m_home.home() / "saving.mark", kept.string());
+    std::filesystem::remove(m_files.path() / "messages");
+    runOnce(1);
+    EXPECT_EQ(testing::readFile(kept), std::string(3000, '\x44'));
+    EXPECT_FALSE(std::filesystem::exists(m_home.home() / "saving.mark"));
+    EXPECT_EQ(messages().rfind("SAVE AUDIO\nThe last save was interrupted", 0), 0u) << messages();
+}
 
 TEST_F(RecorderProcess, SigtermClosesInOrderAndWritesTheSettings)
 {

@@ -309,13 +309,53 @@ TEST_F(CaptureEngineTest, FramesDroppedWhileTheDiskStallsAreReportedWhenTheTakeS
         }
         ::close(pipe);
     });
+    // Shown while the take still runs, not only when it stops.
+    EXPECT_GT(engine.health().losses.droppedFrames, 44100u);
     const CaptureEngine::TakeEnding ending = engine.stopRecording();
     engine.stop();
     draining = false;
     reader.join();
     EXPECT_TRUE(ending.losses.any());
+    EXPECT_EQ(ending.health.losses.droppedFrames, ending.losses.droppedFrames);
     EXPECT_GT(ending.losses.droppedFrames, 44100u);
     EXPECT_TRUE(recordingLossText(ending.losses).contains(QStringLiteral("seconds of audio are missing")));
+}
+
+// Full-scale input is counted per channel before the record gain, only while a take runs and
+// never for a disabled input; the loudest value is the scaled one; Stop hands over the totals.
+TEST_F(CaptureEngineTest, HealthCountsFullScaleInputPerChannelWhileRecording)
+{
+    CaptureEngine& engine = makeEngine();
+    // 1000 frames. Left: 32767 on every 10th frame, -32768 on the other multiples of 25, that is
+    // 100 + 20 full-scale samples. Right: -32768 on every 50th frame, 20 of them.
+    std::vector<int16_t> frames;
+    for (int frame = 0; frame < 1000; ++frame) {
+        frames.push_back(static_cast<int16_t>(frame % 10 == 0 ? 32767 : frame % 25 == 0 ? -32768 : 1000));
+        frames.push_back(static_cast<int16_t>(frame % 50 == 0 ? -32768 : -500));
+    }
+    auto feed = [&] {
+        std::vector<int16_t> copy = frames;
+        engine.processBuffer(reinterpret_cast<uint8_t*>(copy.data()), static_cast<uint32_t>(copy.size() * 2));
+    };
+    feed();  // before the take: not its input
+    QString error;
+    ASSERT_TRUE(engine.startRecording(&error)) << error.toStdString();
+    EXPECT_EQ(engine.health().clippedLeft, 0u);
+    engine.setRecordGain(0.5);
+    feed();
+    feed();
+    RecordingHealth health = engine.health();
+    EXPECT_EQ(health.clippedLeft, 240u);
+    EXPECT_EQ(health.clippedRight, 40u);
+    EXPECT_DOUBLE_EQ(health.loudest, 0.5);
+    EXPECT_EQ(health.takeBytes, 8000u);
+    engine.setRecordEnabled(false);
+    feed();
+    const CaptureEngine::TakeEnding ending = engine.stopRecording();
+    EXPECT_EQ(ending.health.clippedLeft, 240u);
+    EXPECT_EQ(ending.health.clippedRight, 40u);
+    EXPECT_DOUBLE_EQ(ending.health.loudest, 0.5);
+    EXPECT_EQ(ending.health.takeBytes, 12000u);
 }
 
 TEST_F(CaptureEngineTest, StoppingCaptureDuringARecordingKeepsTheTake)

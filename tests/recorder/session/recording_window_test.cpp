@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -117,6 +118,54 @@ TEST_F(RecordingWindowTest, RecordAndStopLeavesAMaximisedTakeWithItsWaveform)
     EXPECT_EQ(m_session->takeLength(), take.size() * 2);
     EXPECT_GE(std::filesystem::file_size(cachePath()), 8u);
 }
+
+// The idle progress bar carries the take's health; the status line keeps its own texts.
+struct HealthCase {
+    const char* name;
+    const char* input;          // the test device's input
+    uint64_t freeBytes;         // what the file system's free space query answers
+    const char* whileRecording; // how the bar's text starts while recording
+    bool warning;               // drawn in red while recording
+    const char* afterStop;      // how the bar's text starts after Stop
+};
+
+class RecordingHealthWindowTest : public RecordingWindowTest, public ::testing::WithParamInterface<HealthCase> {};
+
+TEST_P(RecordingHealthWindowTest, TheProgressBarTellsTheTakesHealthWhileRecordingAndAfterStop)
+{
+    const HealthCase& c = GetParam();
+    testing::useTestDevice(c.input);
+    start();
+    const uint64_t freeBytes = c.freeBytes;
+    m_session->setFreeSpaceQuery([freeBytes] { return std::optional<uint64_t>(freeBytes); });
+    record(1.2);
+    auto* bar = static_cast<QProgressBar*>(control(ids::kProgressBar));
+    ASSERT_TRUE(testing::pumpUntil([&] {
+        return bar->isTextVisible() && bar->format().startsWith(QString::fromLatin1(c.whileRecording))
+               && status().startsWith(QStringLiteral(" Recording : "));
+    })) << bar->format().toStdString();
+    EXPECT_EQ(bar->palette().color(QPalette::Text) == QColor(192, 0, 0), c.warning);
+
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    ASSERT_FALSE(m_session->takeInProgress());
+    EXPECT_TRUE(bar->isTextVisible());
+    EXPECT_TRUE(bar->format().startsWith(QString::fromLatin1(c.afterStop))) << bar->format().toStdString();
+    EXPECT_TRUE(status().startsWith(QStringLiteral(" Duration : ")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RecordingHealthWindowTest,
+    ::testing::Values(
+        HealthCase{"Clean", "test:input=sine,1000,-6", 176400ull * 4000, "Time left 1:06:", false,
+                   "The take came through clean"},
+        HealthCase{"SmallDisk", "test:input=sine,1000,-6", 176400ull * 100, "Only 1:40 of recording time left", true,
+                   "The take came through clean"},
+        // A full-scale sine at a quarter of the rate: every fourth sample is 32767 on both channels.
+        HealthCase{"Clipped", "test:input=sine,11025,0", 176400ull * 4000, "Time left 1:06:40   Clipping: L ", true,
+                   "The take clipped (L "},
+        HealthCase{"Silent", "test:input=silence", 176400ull * 4000, "Time left 1:06:40", false,
+                   "The take is silent"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordingWindowTest, AnsweringNoKeepsTheEarlierTake)
 {

@@ -175,6 +175,25 @@ TEST_F(PeakCacheTest, MissingTakeLeavesTheCacheAsItWas)
     EXPECT_EQ(testing::readFile(cachePath().toStdString()), "12345678");
 }
 
+// The cache is replaced whole or not at all: a cache that cannot be put in place (here a folder
+// stands where wd.dat goes) leaves nothing half-written beside it.
+TEST_F(PeakCacheTest, CacheIsReplacedWholeOrNotAtAll)
+{
+    testing::writeFile(cachePath().toStdString(), std::string(4000, '\x11'));
+    PeakCacheResult result = build(std::vector<int16_t>{16000, 16000, -16000, -16000, 8000, 8000});
+    EXPECT_TRUE(result.cacheWritten);
+    EXPECT_EQ(std::filesystem::file_size(cachePath().toStdString()), result.vertices.size() * 4);
+    EXPECT_FALSE(std::filesystem::exists(cachePath().toStdString() + ".part"));
+
+    std::filesystem::remove(cachePath().toStdString());
+    std::filesystem::create_directory(cachePath().toStdString());
+    result = build(std::vector<int16_t>{16000, 16000, -16000, -16000, 8000, 8000});
+    EXPECT_TRUE(result.takeOpened);
+    EXPECT_FALSE(result.cacheWritten);
+    EXPECT_TRUE(std::filesystem::is_directory(cachePath().toStdString()));
+    EXPECT_FALSE(std::filesystem::exists(cachePath().toStdString() + ".part"));
+}
+
 TEST_F(PeakCacheTest, ViewWithoutHeightStillBuilds)
 {
     const PeakCacheResult result = build(std::vector<int16_t>{16000, 16000, -16000, -16000}, 555, 0);

@@ -2,6 +2,7 @@
 
 #include "capture_test_support.h"
 
+#include "take/maximise_journal.h"
 #include "take/pcm_blocks.h"
 #include "take/raw_take_maximise.h"
 
@@ -11,7 +12,11 @@
 #include <optional>
 
 #include <cmath>
+#include <csignal>
 #include <random>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace wavelark {
 namespace {
@@ -185,5 +190,116 @@ TEST(RawTakeMaximise, ATakeCutShortDuringTheScanIsNotRewritten)
     const std::vector<int16_t> left = readSamples(path);
     EXPECT_EQ(left, std::vector<int16_t>(samples.begin(), samples.begin() + 2048));
 }
+
+// Runs the pass child, which kills itself when its pass reports killAt percent; true when it
+// died of the kill.
+bool killedPartWay(const char* mode, const std::string& take, int killAt, std::size_t blockSize)
+{
+    const std::string percent = std::to_string(killAt);
+    const std::string block = std::to_string(blockSize);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(WAVELARK_TAKE_PASS_CHILD, "take_pass_child", mode, take.c_str(), percent.c_str(), block.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+constexpr std::size_t kKillBlock = 4096;  // journal windows of 256 KiB: nine in the take below
+
+struct KilledMaximise {
+    const char* name;
+    int killAt;       // the rewrite's percentage at which the first run is killed
+    int resumeKillAt; // the same for the first resume, 0 for a resume left to finish
+};
+
+class RawTakeMaximiseKilled : public ::testing::TestWithParam<KilledMaximise> {};
+
+// However the rewrite is stopped (after its first window, half-way, after its last window while
+// the journal is still there, and also during its own resume), the resume ends with exactly the
+// bytes an uninterrupted maximise gives, and no journal.
+TEST_P(RawTakeMaximiseKilled, ResumeGivesTheUninterruptedResult)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    std::vector<int16_t> samples = musicLike(560001, 9000.0);
+    samples.push_back(77);  // a trailing half frame
+    writeSamples(path, samples);
+    std::vector<int16_t> expected = maximisedByDefinition({samples.begin(), samples.end() - 1});
+    expected.push_back(77);
+    const std::string journal = maximiseJournalPath(path);
+
+    ASSERT_TRUE(killedPartWay("maximise", path, GetParam().killAt, kKillBlock));
+    ASSERT_TRUE(std::filesystem::exists(journal));
+    // Before its last window the kill leaves the level step a plain in-place rewrite keeps for good.
+    const std::vector<int16_t> stepped = readSamples(path);
+    if (GetParam().killAt < 100) {
+        EXPECT_NE(stepped, expected);
+        EXPECT_NE(stepped, samples);
+    }
+    if (GetParam().resumeKillAt > 0) {
+        ASSERT_TRUE(killedPartWay("resume", path, GetParam().resumeKillAt, kKillBlock));
+        ASSERT_TRUE(std::filesystem::exists(journal));
+    }
+
+    std::vector<int> reports;
+    const std::optional<MaximiseResult> resumed =
+        resumeRawTakeMaximise(path, [&](int percent) { reports.push_back(percent); }, kKillBlock);
+    ASSERT_TRUE(resumed.has_value());
+    EXPECT_TRUE(resumed->rewritten) << resumed->error;
+    EXPECT_EQ(resumed->peak, *std::max_element(samples.begin(), samples.end() - 1));
+    EXPECT_EQ(readSamples(path), expected);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), 100);
+    EXPECT_FALSE(resumeRawTakeMaximise(path, {}, kKillBlock).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, RawTakeMaximiseKilled,
+    ::testing::Values(KilledMaximise{"AfterTheFirstWindow", 1, 0}, KilledMaximise{"HalfWay", 41, 0},
+                      KilledMaximise{"AfterTheLastWindow", 100, 0}, KilledMaximise{"AlsoDuringTheResume", 30, 70}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A journal that cannot be trusted never writes into a take: one damaged on disk is reported and
+// removed, one left beside another take (a new recording after a failed recovery) is ignored.
+TEST(RawTakeMaximiseJournal, DamagedOrForeignJournalsLeaveTheTakeAlone)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    const std::vector<int16_t> samples = musicLike(200000, 8000.0);
+    writeSamples(path, samples);
+    const std::string journal = maximiseJournalPath(path);
+    ASSERT_TRUE(killedPartWay("maximise", path, 50, kKillBlock));
+    const std::string journalBytes = testing::readFile(journal);
+    const std::vector<int16_t> stepped = readSamples(path);
+
+    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, journalBytes.size() / 2, journalBytes.size() - 1}) {
+        testing::writeFile(journal, journalBytes.substr(0, cut));
+        const std::optional<MaximiseResult> result = resumeRawTakeMaximise(path, {}, kKillBlock);
+        ASSERT_TRUE(result.has_value()) << cut;
+        EXPECT_TRUE(result->failed) << cut;
+        EXPECT_NE(result->error.find(journal), std::string::npos) << result->error;
+        EXPECT_EQ(readSamples(path), stepped) << cut;
+        EXPECT_FALSE(std::filesystem::exists(journal)) << cut;
+    }
+    std::string flipped = journalBytes;
+    flipped[journalBytes.size() / 2] ^= 0x01;
+    testing::writeFile(journal, flipped);
+    EXPECT_TRUE(resumeRawTakeMaximise(path, {}, kKillBlock)->failed);
+    EXPECT_EQ(readSamples(path), stepped);
+
+    // A new take in the same place: another size (a new file, the same name).
+    testing::writeFile(journal, journalBytes);
+    const std::vector<int16_t> newTake = musicLike(1000, 3000.0);
+    std::filesystem::remove(path);
+    writeSamples(path, newTake);
+    EXPECT_FALSE(resumeRawTakeMaximise(path, {}, kKillBlock).has_value());
+    EXPECT_EQ(readSamples(path), newTake);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+}
+
 }
 }

@@ -1,0 +1,46 @@
+// The marks the recorder leaves in its data folder while it changes the take or saves from it,
+// so that a start after a crash, a kill or a power loss can tell what was interrupted and finish
+// or clear it. Each mark and its folder entry reach stable storage before the work starts.
+// Window thread.
+#pragma once
+
+#include "core/data_folders.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace wavelark {
+
+// What the take mark says was changing the take.
+enum class TakeChange { Recording, Import };
+
+// Writes the take mark naming the change. Empty on success, else the system's reason.
+QString writeTakeMark(const DataPaths& paths, TakeChange change);
+
+// The change the take mark names; nothing without a mark. An empty or unknown mark is a
+// recording, as marks were before imports had one.
+std::optional<TakeChange> readTakeMark(const DataPaths& paths);
+
+// Writes the saving mark naming the side file the save writes in the archive folder. Empty on
+// success, else the system's reason.
+QString writeSavingMark(const DataPaths& paths, const QString& sidePath);
+
+// Removes a mark; a missing one is no failure.
+bool removeMark(const QString& path);
+
+// What an interrupted save left, cleared at start-up.
+struct InterruptedSave {
+    QString fileName;     // the file that was being saved, as the archive would have listed it
+    QStringList leftOver; // files that could not be removed
+};
+
+// Clears what an interrupted save left: the side file its mark names (only a ".part" file), the
+// temporary WAV and the mark. Nothing when no save was interrupted.
+std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths);
+
+// Forces a folder's entries (a file just created or renamed in it) to stable storage.
+bool syncFolder(const QString& folder);
+
+}
