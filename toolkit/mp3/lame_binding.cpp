@@ -50,6 +50,22 @@ bool resolveAll(void* library, const char* libraryName, LameFunctions& functions
         && resolve(library, "lame_close", functions.close, libraryName);
 }
 
+// The copy beside the toolkit shares the process with the system's copy that FFmpeg's libavcodec
+// brings in. Bound deep, its calls between its own functions stay inside it instead of reaching
+// the other copy's code and data. The sanitizers' runtimes cannot work with deep binding (the
+// library's allocations would bypass them), so their builds bind as usual.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kOwnCopyBinding = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr int kOwnCopyBinding = 0;
+#else
+constexpr int kOwnCopyBinding = RTLD_DEEPBIND;
+#endif
+#else
+constexpr int kOwnCopyBinding = RTLD_DEEPBIND;
+#endif
+
 // The path of a file of that name in the toolkit's own folder, or empty when there is none.
 std::string besideToolkit(const char* name)
 {
@@ -80,7 +96,7 @@ bool bindLameLibrary(const char* libraryName)
         if (!beside.empty() && bindLameLibrary(beside.c_str()))
             return true;
     }
-    void* library = dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(libraryName, RTLD_NOW | RTLD_LOCAL | kOwnCopyBinding);
     if (!library) {
         const char* reason = dlerror();
         std::snprintf(g_error, sizeof g_error, "%s: cannot be loaded (%s)", libraryName, reason ? reason : "unknown reason");
