@@ -76,14 +76,6 @@ private:
     QFont m_font;
 };
 
-template <typename Widget>
-Widget* place(Widget* widget, int id, QRect geometry)
-{
-    sorvak::setControlId(widget, id);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
 QLabel* addLabel(QWidget* parent, const char* text, QRect geometry)
 {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -138,21 +130,21 @@ SetupDialog::SetupDialog(SetupServices services, QWidget* owner)
 
 void SetupDialog::createControls()
 {
-    place(new Banner(this), ids::kBanner, QRect(0, 0, dialogX(322), dialogY(40)));
+    placeControl(new Banner(this), ids::kBanner, QRect(0, 0, dialogX(322), dialogY(40)));
 
     addLabel(this, "Install Path", dialogRect(7, 45, 120, 9));
-    m_path = place(new QLineEdit(this), ids::kInstallPath, dialogRect(7, 55, 254, 13));
+    m_path = placeControl(new QLineEdit(this), ids::kInstallPath, dialogRect(7, 55, 254, 13));
     m_path->setAcceptDrops(false);
     m_path->setContextMenuPolicy(Qt::NoContextMenu);
     m_path->installEventFilter(this);
-    m_browse = place(new QPushButton(QStringLiteral("Browse"), this), ids::kBrowse, dialogRect(265, 53, 50, 17));
+    m_browse = placeControl(new QPushButton(QStringLiteral("Browse"), this), ids::kBrowse, dialogRect(265, 53, 50, 17));
     m_browse->setIcon(QIcon(QPixmap(QString::fromLatin1(kBrowseImageResource))));
     m_browse->setToolTip(QString::fromLatin1(kBrowseTitle));
     m_browse->setAutoDefault(false);
     connect(m_browse, &QPushButton::clicked, this, [this] { browse(); });
 
     addLabel(this, "License Agreement", dialogRect(7, 74, 160, 9));
-    m_licence = place(new QPlainTextEdit(this), ids::kLicence, dialogRect(7, 84, 308, 86));
+    m_licence = placeControl(new QPlainTextEdit(this), ids::kLicence, dialogRect(7, 84, 308, 86));
     m_licence->setReadOnly(true);
     m_licence->setTabChangesFocus(true);
     m_licence->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -166,10 +158,10 @@ void SetupDialog::createControls()
     }
     m_licence->setPalette(licenceColours);
 
-    m_agreement = place(new QCheckBox(QStringLiteral("I have Read, Understand and Agree to the License Agreement Above"), this),
+    m_agreement = placeControl(new QCheckBox(QStringLiteral("I have Read, Understand and Agree to the License Agreement Above"), this),
                         ids::kAgreement, dialogRect(7, 174, 308, 10));
     addEtchedLine(this, dialogRect(7, 188, 308, 2));
-    m_install = place(new QPushButton(QStringLiteral("Install"), this), ids::kInstall, dialogRect(255, 195, 60, 15));
+    m_install = placeControl(new QPushButton(QStringLiteral("Install"), this), ids::kInstall, dialogRect(255, 195, 60, 15));
     m_install->setEnabled(false);
     m_install->setAutoDefault(false);
     addEtchedLine(this, dialogRect(7, 213, 308, 2));

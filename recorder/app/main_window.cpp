@@ -50,15 +50,6 @@ inline constexpr char kSliderStyle[] =
     " stop:1 #eef1f5); }"
     "QSlider::handle:vertical:hover { border-color: #1260a0; }";
 
-template <typename Widget>
-Widget* placeControl(Widget* widget, int id, QRect geometry)
-{
-    if (id != 0)
-        sorvak::setControlId(widget, id);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
 QLabel* addLabel(QWidget* parent, const QString& text, int id, QRect geometry)
 {
     auto* label = placeControl(new QLabel(text, parent), id, geometry);

@@ -79,14 +79,6 @@ QLabel* addLabel(QWidget* parent, const char* text, QRect geometry, Qt::Alignmen
     return label;
 }
 
-template <typename Widget>
-Widget* place(Widget* widget, int id, QRect geometry)
-{
-    sorvak::setControlId(widget, id);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
 QString twoDecimals(double value)
 {
     return QString::fromUtf8(g_toolkit.fp2sz(value, 2));
@@ -151,11 +143,11 @@ SaveDialog::SaveDialog(Settings& settings, uint32_t rangeBytes, const Skin& skin
 void SaveDialog::createControls()
 {
     addLabel(this, "Name : ", dialogRect(10, 6, 34, 9), Qt::AlignRight);
-    m_nameField = place(new QLineEdit(this), ids::kSaveNameField, dialogRect(46, 5, 151, 12));
+    m_nameField = placeControl(new QLineEdit(this), ids::kSaveNameField, dialogRect(46, 5, 151, 12));
     addLabel(this, "Save As : ", dialogRect(10, 25, 34, 9), Qt::AlignRight);
-    m_formatCombo = place(new QComboBox(this), ids::kSaveFormatCombo, dialogRect(46, 23, 39, 12));
+    m_formatCombo = placeControl(new QComboBox(this), ids::kSaveFormatCombo, dialogRect(46, 23, 39, 12));
     addLabel(this, "Quality : ", dialogRect(120, 25, 28, 9), Qt::AlignRight);
-    m_qualityCombo = place(new QComboBox(this), ids::kSaveQualityCombo, dialogRect(150, 23, 48, 12));
+    m_qualityCombo = placeControl(new QComboBox(this), ids::kSaveQualityCombo, dialogRect(150, 23, 48, 12));
     m_qualityCombo->setEnabled(false);
 
     auto* fade = new QGroupBox(QStringLiteral("Fade"), this);
@@ -175,10 +167,10 @@ void SaveDialog::createControls()
         {"Fade End", ids::kSaveFadeEndBox, ids::kSaveFadeOutField, ids::kSaveFadeOutSpinner, 78, &m_fadeEnd, &m_fadeOut},
     };
     for (const auto& row : fades) {
-        auto* box = place(new QCheckBox(QString::fromLatin1(row.caption), this), row.boxId, dialogRect(23, row.y + 2, 58, 9));
+        auto* box = placeControl(new QCheckBox(QString::fromLatin1(row.caption), this), row.boxId, dialogRect(23, row.y + 2, 58, 9));
         box->setLayoutDirection(Qt::RightToLeft);
         fitLeftward(box);
-        auto* field = place(new QLineEdit(this), row.fieldId, dialogRect(96, row.y, 36, 12));
+        auto* field = placeControl(new QLineEdit(this), row.fieldId, dialogRect(96, row.y, 36, 12));
         field->setAlignment(Qt::AlignCenter);
         field->setEnabled(false);
         field->installEventFilter(this);
@@ -193,14 +185,14 @@ void SaveDialog::createControls()
         *row.box = box;
         *row.field = field;
     }
-    m_maximise = place(new QCheckBox(QStringLiteral("Maximize Vol"), this), ids::kSaveMaximiseBox, dialogRect(23, 133, 58, 9));
+    m_maximise = placeControl(new QCheckBox(QStringLiteral("Maximize Vol"), this), ids::kSaveMaximiseBox, dialogRect(23, 133, 58, 9));
     m_maximise->setLayoutDirection(Qt::RightToLeft);
     fitLeftward(m_maximise);
 
-    auto* cancel = place(new QPushButton(QStringLiteral("Cancel"), this), ids::kSaveCancelButton, dialogRect(120, 131, 36, 15));
+    auto* cancel = placeControl(new QPushButton(QStringLiteral("Cancel"), this), ids::kSaveCancelButton, dialogRect(120, 131, 36, 15));
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* saveButton = place(new QPushButton(QStringLiteral("Save"), this), ids::kSaveButton, dialogRect(161, 131, 36, 15));
+    auto* saveButton = placeControl(new QPushButton(QStringLiteral("Save"), this), ids::kSaveButton, dialogRect(161, 131, 36, 15));
     saveButton->setDefault(true);
     connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
 }

@@ -1,12 +1,13 @@
 #include "session/work_marks.h"
 
+#include "take/pcm_blocks.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace wavelark {
@@ -23,7 +24,7 @@ QString writeMark(const QString& path, const QByteArray& content, const QString&
     if (mark.write(content) != content.size() || !mark.flush())
         return mark.errorString();
     // The mark must outlast a power loss as the work it marks does.
-    if (::fsync(mark.handle()) != 0 || !syncFolder(folder))
+    if (::fsync(mark.handle()) != 0 || !syncFolder(QFile::encodeName(folder).toStdString()))
         return QString::fromLocal8Bit(std::strerror(errno));
     return QString();
 }
@@ -33,16 +34,6 @@ bool removeLeftOver(const QString& path)
     return QFile::remove(path) || !QFile::exists(path);
 }
 
-}
-
-bool syncFolder(const QString& folder)
-{
-    const int handle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (handle < 0)
-        return false;
-    const bool synced = ::fsync(handle) == 0;
-    ::close(handle);
-    return synced;
 }
 
 QString writeTakeMark(const DataPaths& paths, TakeChange change)

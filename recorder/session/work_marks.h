@@ -40,7 +40,4 @@ struct InterruptedSave {
 // temporary WAV and the mark. Nothing when no save was interrupted.
 std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths);
 
-// Forces a folder's entries (a file just created or renamed in it) to stable storage.
-bool syncFolder(const QString& folder);
-
 }

@@ -1,5 +1,7 @@
 #include "take/maximise_journal.h"
 
+#include "take/pcm_blocks.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,14 +124,7 @@ bool writeMaximiseJournal(const std::string& journalPath, const JournalEntry& en
         return fail(error);
     }
     // The rename must be on disk before the take's window is touched.
-    const int folder = ::open(folderOf(journalPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0)
-        return fail(error);
-    const bool synced = ::fsync(folder) == 0;
-    const int reason = errno;
-    ::close(folder);
-    errno = reason;
-    return synced || fail(error);
+    return syncFolder(folderOf(journalPath)) || fail(error);
 }
 
 JournalReading readMaximiseJournal(const std::string& journalPath)

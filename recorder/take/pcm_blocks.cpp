@@ -83,6 +83,18 @@ bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t
     return true;
 }
 
+bool syncFolder(const std::string& folder)
+{
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    const bool synced = ::fsync(handle) == 0;
+    const int reason = errno;
+    ::close(handle);
+    errno = reason;
+    return synced;
+}
+
 void AlignedFree::operator()(void* block) const
 {
     std::free(block);

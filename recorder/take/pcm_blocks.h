@@ -76,6 +76,10 @@ ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t off
 // Writes all bytes at offset, retrying interrupted and partial writes; false with errno set.
 bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset);
 
+// Forces a folder's entries (a file just created or renamed in it) to stable storage; false
+// with errno set.
+bool syncFolder(const std::string& folder);
+
 // The largest of the samples, starting from 0.
 int16_t largestSample(const int16_t* samples, std::size_t count);
 
