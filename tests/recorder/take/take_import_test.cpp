@@ -18,7 +18,6 @@ namespace wavelark {
 namespace {
 
 using testing::readFile;
-using testing::shellQuoted;
 using testing::TemporaryFolder;
 using testing::writeFile;
 
@@ -111,9 +110,7 @@ TEST_P(EncodedImport, IsDecodedIntoTheTake)
     const std::string source = folder.file("tone.wav");
     writeFile(source, testing::sineWav(44100, 2, 2.0, 440.0, 0.5));
     const std::string path = folder.file(std::string("tone") + row.extension);
-    std::string command = row.encoder;
-    command.replace(command.find("IN"), 2, shellQuoted(source));
-    command.replace(command.find("OUT"), 3, shellQuoted(path));
+    const std::string command = testing::commandWithPaths(row.encoder, source, path);
     ASSERT_TRUE(testing::runCommand(command).succeeded) << command;
 
     testing::ProgressRecorder::reset();

@@ -68,6 +68,30 @@ std::string shellQuoted(const std::string& path)
     return text + "'";
 }
 
+std::string commandWithPaths(const std::string& pattern, const std::string& input, const std::string& output)
+{
+    std::string command;
+    std::size_t at = 0;
+    while (at < pattern.size()) {
+        const bool wordStart = at == 0 || pattern[at - 1] == ' ';
+        const auto isWord = [&](const std::string& word) {
+            const std::size_t end = at + word.size();
+            return wordStart && pattern.compare(at, word.size(), word) == 0
+                && (end == pattern.size() || pattern[end] == ' ');
+        };
+        if (isWord("IN")) {
+            command += shellQuoted(input);
+            at += 2;
+        } else if (isWord("OUT")) {
+            command += shellQuoted(output);
+            at += 3;
+        } else {
+            command += pattern[at++];
+        }
+    }
+    return command;
+}
+
 std::string probeEntry(const std::string& path, const std::string& section, const std::string& entry)
 {
     std::string selection = section == "format" ? "" : " -select_streams a:0";

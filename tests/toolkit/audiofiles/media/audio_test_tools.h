@@ -29,6 +29,11 @@ std::string errorOutput(const std::string& command);
 // Quotes a path for the shell.
 std::string shellQuoted(const std::string& path);
 
+// A command line with the words IN and OUT of `pattern` replaced by the quoted paths, in one pass
+// over the pattern: a path that itself holds "IN" or "OUT" (a temporary folder's random name can)
+// is never replaced again.
+std::string commandWithPaths(const std::string& pattern, const std::string& input, const std::string& output);
+
 // One entry of ffprobe's report on the first audio stream ("codec_name", "sample_rate",
 // "channels", "bit_rate") or, for section "format", on the file ("format_name", "duration").
 std::string probeEntry(const std::string& path, const std::string& section, const std::string& entry);

@@ -51,13 +51,6 @@ const ToolFile kToolFiles[] = {
      kHalfScaleSine * M_SQRT1_2 / (1.0 + 2.0 * M_SQRT1_2)},
 };
 
-std::string replaced(std::string text, const std::string& name, const std::string& value)
-{
-    for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size()))
-        text.replace(at, name.size(), value);
-    return text;
-}
-
 class ToolFileReading : public ::testing::TestWithParam<ToolFile> {
 protected:
     void SetUp() override
@@ -67,7 +60,7 @@ protected:
         std::string input = folder.file("input.wav");
         if (file.inputChannels)
             writeFile(input, sineWav(file.sampleRate, file.inputChannels, kSeconds, file.frequency, 0.5));
-        std::string command = replaced(replaced(file.command, "OUT", shellQuoted(path)), "IN", shellQuoted(input));
+        const std::string command = commandWithPaths(file.command, input, path);
         ASSERT_TRUE(runCommand(command).succeeded) << command;
     }
     void TearDown() override { CloseWMA(kSlot); }
