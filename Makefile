@@ -24,13 +24,16 @@ run: build
 test-unit: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
 
+# The address build runs the tests labelled "sanitize" and "threads", the thread build those
+# labelled "threads" (the ones whose code runs threads of its own).
 test-sanitizers: deps
-	@for kind in address thread; do \
+	@for build in address:sanitize_tests:'sanitize|threads' thread:thread_tests:threads; do \
+	  kind=$${build%%:*}; rest=$${build#*:}; target=$${rest%%:*}; labels=$${rest#*:}; \
 	  cmake -S . -B build-$$kind -DCMAKE_BUILD_TYPE=Debug -DWAVELARK_SANITIZE=$$kind > build-$$kind.configure.log || { cat build-$$kind.configure.log; exit 1; }; \
-	  cmake --build build-$$kind -j$(JOBS) --target sanitize_tests || exit 1; \
+	  cmake --build build-$$kind -j$(JOBS) --target $$target || exit 1; \
 	  echo "== tests in the $$kind sanitizer build"; \
 	  (cd build-$$kind && TSAN_OPTIONS=halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	     ctest -j$(JOBS) -L sanitize --output-on-failure --timeout 900) || exit 1; \
+	     ctest -j$(JOBS) -L "$$labels" --output-on-failure --timeout 900) || exit 1; \
 	done
 
 test: test-sanitizers test-unit
