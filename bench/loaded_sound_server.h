@@ -13,13 +13,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
-
-extern char** environ;
 
 namespace wavelark::bench {
 
@@ -27,16 +25,19 @@ class CoreLoad {
 public:
     CoreLoad()
     {
+        const pid_t parent = getpid();
         for (pid_t& pid : m_pids) {
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-            char program[] = "sha256sum";
-            char input[] = "/dev/zero";
-            char* argv[] = {program, input, nullptr};
-            if (posix_spawnp(&pid, program, &actions, nullptr, argv, environ) != 0)
-                pid = -1;
-            posix_spawn_file_actions_destroy(&actions);
+            pid = fork();
+            if (pid != 0)
+                continue;
+            // The load goes with the benchmark, also when the benchmark is killed.
+            if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent)
+                _exit(1);
+            int output = open("/dev/null", O_WRONLY);
+            if (output < 0 || dup2(output, STDOUT_FILENO) < 0)
+                _exit(1);
+            execlp("sha256sum", "sha256sum", "/dev/zero", static_cast<char*>(nullptr));
+            _exit(127);
         }
     }
     ~CoreLoad()
