@@ -140,6 +140,34 @@ void emitRunPlain(const double* positions, const uint8_t* frames, size_t count, 
     }
 }
 
+// A steady ratio of exactly 1 on a stream whose positions sit on whole frames (every stream that
+// has only ever run at that ratio): each output frame lands on the input frame before it, with
+// t = 0, so the block comes out as the state's frame followed by all input frames but the last.
+bool isWholeFrameDelay(double startRatio, double endRatio, const ResamplerState& state)
+{
+    return startRatio == 1.0 && endRatio == 1.0 && state.previousPosition == 0.0 && state.nextPosition == 0.0;
+}
+
+bool delayByOneFrame(const uint8_t* frames, size_t frameCount, ResamplerState& state, AudioBlock& output)
+{
+    if (frameCount > kMaximumOutputFrames)
+        return false;
+    OutputFrames out;
+    if (!out.reserve(frameCount))
+        return false;
+    int16_t* destination = out.frames();
+    destination[0] = truncateToSample(state.previousLeft);
+    destination[1] = truncateToSample(state.previousRight);
+    std::memcpy(destination + 2, frames, (frameCount - 1) * 4);
+    int16_t last[2];
+    std::memcpy(last, frames + 4 * (frameCount - 1), sizeof last);
+    state.previousLeft = last[0];
+    state.previousRight = last[1];
+    output.data = out.release();
+    output.size = frameCount * 4;
+    return true;
+}
+
 }
 
 bool pitchBendStereo(const void* frames, size_t frameCount, double startRatio, double endRatio,
@@ -150,6 +178,8 @@ bool pitchBendStereo(const void* frames, size_t frameCount, double startRatio, d
     double endClamped = clampRatio(endRatio);
     if (frameCount < 2)
         return true;
+    if (isWholeFrameDelay(startClamped, endClamped, state))
+        return delayByOneFrame(static_cast<const uint8_t*>(frames), frameCount, state, output);
 
     double step = 1.0 / startClamped;
     double decrement = (1.0 / startClamped - 1.0 / endClamped) / static_cast<double>(frameCount);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 using wavelark::testing::GuardedBytes;
@@ -174,6 +175,24 @@ INSTANTIATE_TEST_SUITE_P(Ratios, PitchBendRatios,
                                          RatioCase{44100.0 / 8000.0, 44100.0 / 8000.0}, RatioCase{0.3, 0.3},
                                          RatioCase{0.01127, 0.01127}, RatioCase{0.9, 1.3}, RatioCase{1.5, 0.6},
                                          RatioCase{0.07, 0.2}, RatioCase{3.0, 1.0}));
+
+// A stream at ratio one from its start takes a short way (the input delayed by one frame); one that
+// reaches ratio one after other ratios sits between whole frames and must still interpolate.
+TEST(PitchBend, RatioOneAfterOtherRatiosFollowsTheDefinition)
+{
+    const std::pair<double, double> blocks[] = {{1.0, 1.0}, {1.0, 1.0}, {0.9, 1.0}, {1.0, 1.0}, {1.0, 1.25},
+                                                {1.25, 1.0}, {1.0, 1.0}, {2.0, 2.0}, {1.0, 1.0}, {1.0, 1.0}};
+    ResamplerState state{};
+    ReferenceState reference;
+    unsigned seed = 0;
+    for (const auto& [start, end] : blocks) {
+        std::vector<int16_t> input = randomSamples(777 + seed, seed);
+        std::vector<int16_t> expected = wavelark::testing::referencePitchBend(input, start, end, reference);
+        ASSERT_EQ(bend(input, start, end, state), expected) << "block " << seed << " at " << start << " to " << end;
+        ASSERT_TRUE(sameState(state, reference)) << "block " << seed;
+        ++seed;
+    }
+}
 
 struct StreamCase {
     double ratio;
