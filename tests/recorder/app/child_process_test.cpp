@@ -131,7 +131,8 @@ protected:
         m_process.start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(m_files.path() / "ready"); }, 20000))
             << m_process.readAllStandardError().toStdString();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return std::ranges::count(messages(), '\n') >= 2 * messageCount; }, 5000));
+        const auto lines = [&] { return static_cast<std::size_t>(std::ranges::count(messages(), '\n')); };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return lines() >= 2 * messageCount; }, 5000));
         ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
         ASSERT_TRUE(m_process.waitForFinished(20000));
         EXPECT_EQ(m_process.exitCode(), 0);
