@@ -24,17 +24,21 @@ run: build
 test-unit: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
 
+# $(call sanitizer_tests,KIND,TARGET,LABELS): configures build-KIND with that sanitizer, builds
+# TARGET and runs the tests whose label matches LABELS.
+define sanitizer_tests
+	@cmake -S . -B build-$(1) -DCMAKE_BUILD_TYPE=Debug -DWAVELARK_SANITIZE=$(1) > build-$(1).configure.log || { cat build-$(1).configure.log; exit 1; }
+	@cmake --build build-$(1) -j$(JOBS) --target $(2)
+	@echo "== tests in the $(1) sanitizer build"
+	@cd build-$(1) && TSAN_OPTIONS=halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest -j$(JOBS) -L '$(3)' --output-on-failure --timeout 900
+endef
+
 # The address build runs the tests labelled "sanitize" and "threads", the thread build those
 # labelled "threads" (the ones whose code runs threads of its own).
 test-sanitizers: deps
-	@for build in address:sanitize_tests:'sanitize|threads' thread:thread_tests:threads; do \
-	  kind=$${build%%:*}; rest=$${build#*:}; target=$${rest%%:*}; labels=$${rest#*:}; \
-	  cmake -S . -B build-$$kind -DCMAKE_BUILD_TYPE=Debug -DWAVELARK_SANITIZE=$$kind > build-$$kind.configure.log || { cat build-$$kind.configure.log; exit 1; }; \
-	  cmake --build build-$$kind -j$(JOBS) --target $$target || exit 1; \
-	  echo "== tests in the $$kind sanitizer build"; \
-	  (cd build-$$kind && TSAN_OPTIONS=halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	     ctest -j$(JOBS) -L "$$labels" --output-on-failure --timeout 900) || exit 1; \
-	done
+	$(call sanitizer_tests,address,sanitize_tests,sanitize|threads)
+	$(call sanitizer_tests,thread,thread_tests,threads)
 
 test: test-sanitizers test-unit
 

@@ -150,8 +150,6 @@ bool isWholeFrameDelay(double startRatio, double endRatio, const ResamplerState&
 
 bool delayByOneFrame(const uint8_t* frames, size_t frameCount, ResamplerState& state, AudioBlock& output)
 {
-    if (frameCount > kMaximumOutputFrames)
-        return false;
     OutputFrames out;
     if (!out.reserve(frameCount))
         return false;
