@@ -1,20 +1,26 @@
 // Takes the screenshots of the documentation: the welcome dialog, the main window, the main
 // window with its menus open, the About box, the main window with a take, a selection and a
 // filled archive list, and the "Save Audio" dialog. Runs the real program in-process on Qt's
-// offscreen platform with the test audio device and a temporary data folder.
+// offscreen platform with the test audio device, in a temporary root that holds a user's home
+// (<root>/home/anna) with the program's data folder and a Music folder of a few tracks, encoded
+// by the toolkit as a save would. Nothing is written outside the temporary root.
 //
 // Usage: wavelark_screenshots <output folder>
 
 #include "core/identifiers.h"
+#include "core/toolkit_binding.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
 #include "app/recorder_application.h"
 #include "session/take_session.h"
 
+#include "sorvak_widgets.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -66,16 +72,25 @@ void later(int milliseconds, std::function<void()> action)
     QTimer::singleShot(milliseconds, qApp, std::move(action));
 }
 
+// The home folder of the user the pictures show, inside the temporary root.
+const QString kHome = QStringLiteral("/home/anna");
+
+// The root's user: $HOME at <root>/home/anna, its Music folder the default archive folder, the data
+// folder where the program keeps it for a user (~/.local/share/wavelark/), XDG folders of its own.
 void setUpEnvironment(const QString& root)
 {
-    for (const char* folder : {"home", "data", "config", "runtime", "Music"})
-        QDir(root).mkpath(QString::fromLatin1(folder));
+    const QString home = root + kHome;
+    for (const QString& folder : {home + QStringLiteral("/Music"), home + QStringLiteral("/.local/share/wavelark"),
+                                  home + QStringLiteral("/.config"), root + QStringLiteral("/runtime"),
+                                  root + QStringLiteral("/staging")})
+        QDir().mkpath(folder);
     QFile::setPermissions(root + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    setenv("WAVELARK_HOME", qPrintable(root + QStringLiteral("/home")), 1);
-    setenv("XDG_DATA_HOME", qPrintable(root + QStringLiteral("/data")), 1);
-    setenv("XDG_CONFIG_HOME", qPrintable(root + QStringLiteral("/config")), 1);
+    setenv("HOME", qPrintable(home), 1);
+    setenv("WAVELARK_HOME", qPrintable(home + QStringLiteral("/.local/share/wavelark")), 1);
+    setenv("XDG_DATA_HOME", qPrintable(home + QStringLiteral("/.local/share")), 1);
+    // No user-dirs.dirs in it: the music folder is $HOME/Music.
+    setenv("XDG_CONFIG_HOME", qPrintable(home + QStringLiteral("/.config")), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(root + QStringLiteral("/runtime")), 1);
-    setenv("HOME", qPrintable(root), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("WAVELARK_AUDIO", "test", 1);
 }
@@ -119,6 +134,53 @@ QByteArray musicLikeFrames(double seconds, double seed)
     return bytes;
 }
 
+// The archive the pictures show: a few tracks of a record and a radio programme saved as MP3 and
+// WMA by the toolkit's encoders (as Save writes them) and a cassette kept as WAV. The WAV sources
+// are written in root's staging folder.
+bool writeArchive(const QString& root, const QString& music)
+{
+    const wavelark::ToolkitBindResult binding = wavelark::bindToolkit();
+    if (!binding.ok()) {
+        std::fprintf(stderr, "cannot load the toolkit: %s\n", qPrintable(binding.loadError));
+        return false;
+    }
+    const struct {
+        const char* name;
+        double seconds;
+    } archived[] = {{"Side A - Blue Train.mp3", 192.0},
+                    {"Side A - Moment's Notice.mp3", 151.0},
+                    {"Side B - Locomotion.mp3", 143.0},
+                    {"Radio Session - 14 March.wma", 95.0},
+                    {"Cassette Demo 1994.wav", 48.0}};
+    bool written = true;
+    for (const auto& file : archived) {
+        const QString name = QString::fromUtf8(file.name);
+        const QString destination = music + name;
+        const QByteArray frames = musicLikeFrames(file.seconds, file.seconds);
+        if (name.endsWith(QLatin1String(".wav"))) {
+            written = writeWav(destination, frames);
+        } else {
+            const QString source = root + QStringLiteral("/staging/source.wav");
+            const QByteArray from = QFile::encodeName(source);
+            const QByteArray to = QFile::encodeName(destination);
+            // MP3 at the Save dialog's HIGH quality, WMA at its one quality.
+            written = writeWav(source, frames)
+                      && (name.endsWith(QLatin1String(".mp3"))
+                              ? wavelark::g_toolkit.WAV2MP3(from.constData(), to.constData(), 256, 44100, nullptr)
+                              : wavelark::g_toolkit.WAV2WMA(from.constData(), to.constData(), 192, nullptr))
+                             == 0
+                      // WAV2MP3 also returns 0 without the encoder library, writing nothing.
+                      && QFile::exists(destination);
+        }
+        if (!written) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(destination));
+            break;
+        }
+    }
+    wavelark::releaseToolkit();
+    return written;
+}
+
 }
 
 int main(int argc, char** argv)
@@ -131,24 +193,17 @@ int main(int argc, char** argv)
     if (!root.isValid())
         return 1;
     setUpEnvironment(root.path());
-    // A take to draw and an archive to list.
-    {
-        QFile take(root.path() + QStringLiteral("/home/recording.raw"));
-        if (!take.open(QIODevice::WriteOnly) || take.write(musicLikeFrames(40.0, 0.0)) < 0)
-            return 1;
-        const struct {
-            const char* name;
-            double seconds;
-        } archived[] = {{"Side A - Track 1.wav", 5.0}, {"Side A - Track 2.wav", 7.5}, {"Radio Session.wav", 3.0}};
-        for (const auto& file : archived) {
-            if (!writeWav(root.path() + QStringLiteral("/Music/") + QString::fromLatin1(file.name),
-                          musicLikeFrames(file.seconds, file.seconds)))
-                return 1;
-        }
-    }
     QApplication application(argc, argv);
     g_output = QDir(QString::fromLocal8Bit(argv[1]));
     g_output.mkpath(QStringLiteral("."));
+    // A take to draw and an archive to list.
+    {
+        QFile take(root.path() + kHome + QStringLiteral("/.local/share/wavelark/recording.raw"));
+        if (!take.open(QIODevice::WriteOnly) || take.write(musicLikeFrames(40.0, 0.0)) < 0)
+            return 1;
+        if (!writeArchive(root.path(), root.path() + kHome + QStringLiteral("/Music/")))
+            return 1;
+    }
 
     wavelark::RecorderApplication recorder;
     // The welcome dialog of a first start: photographed, then closed with "Start >>".
@@ -161,6 +216,10 @@ int main(int argc, char** argv)
     if (!recorder.startUp())
         return 1;
     wavelark::MainWindow* window = recorder.mainWindow();
+    // The label names the archive folder as it is on this machine, inside the temporary root; the
+    // pictures show it as the user's own home would give it.
+    if (auto* folder = qobject_cast<QLabel*>(sorvak::findControl(window, wavelark::ids::kArchiveFolderText)))
+        folder->setText(folder->text().replace(root.path() + kHome + QLatin1Char('/'), kHome + QLatin1Char('/')));
     wavelark::LevelPeaks& levels = window->session()->levels();
     // Still meters look dull: show the levels a programme of music would leave.
     QTimer freeze;
