@@ -19,7 +19,8 @@ namespace {
 
 const QColor kWaveformColour(0, 0, 128);
 
-// The column walk: per frame only a shift, an add, two compares and the column test.
+// The column walk: x advances by the step once per frame, and a frame whose x + step would
+// reach the next whole column ends its column; per frame only the mono mix's extremes cost.
 class ColumnWalker {
 public:
     ColumnWalker(int width, int height, std::size_t frameCount)
@@ -30,21 +31,16 @@ public:
     {
     }
 
-    // Consumes frames; every frame that ends a column emits it. The column test follows x frame
-    // by frame (its additions must happen one by one to give the same x); the mono mix's extremes
-    // of the frames up to the column's end are then found in one sweep.
+    // Consumes frames; every frame that ends a column emits it. The frame that ends the column
+    // is found from x (framesWithinColumn); the mono mix's extremes of the frames up to it are
+    // then found in one sweep.
     template <typename Emit>
     void walk(const int16_t* frames, std::size_t count, Emit emitColumn)
     {
         std::size_t frame = 0;
         while (frame < count) {
-            std::size_t last = frame;
             double x = m_x;
-            // x is never negative, so its fractional part is x - trunc(x), exactly fmod(x, 1.0).
-            while (last < count && x - static_cast<double>(static_cast<int64_t>(x)) + m_step < 1.0) {
-                x += m_step;
-                ++last;
-            }
+            const std::size_t last = frame + framesWithinColumn(x, count - frame);
             const bool endsColumn = last < count;
             const std::size_t end = endsColumn ? last + 1 : count;
             sweepExtremes(frames + frame * 2, end - frame);
@@ -63,6 +59,75 @@ public:
     int mid() const { return m_mid; }
 
 private:
+    // Whether the frame at x ends its column. x is never negative, so its fractional part is
+    // x - trunc(x), exactly fmod(x, 1.0).
+    bool endsColumn(double x) const { return x - static_cast<double>(static_cast<int64_t>(x)) + m_step >= 1.0; }
+
+    // The number of frames, at most limit, that x passes by adding the step once per frame
+    // before it reaches a frame that ends its column; x is left at that frame. The result is the
+    // one of the plain frame-by-frame additions, found without making them: within one binade
+    // of x every rounded addition of the step adds the same number of x's units in the last
+    // place (a rounding tie to even settles after the first addition), so x after m more
+    // frames is exactly x + m × that increment, counted in integer units; and while trunc(x)
+    // stands still, whether a frame ends the column can only change once, from no to yes, so
+    // the first frame that does is found by halving. The additions are made one by one only
+    // at a binade's edge and once after each column.
+    std::size_t framesWithinColumn(double& x, std::size_t limit) const
+    {
+        std::size_t passed = 0;
+        while (passed < limit) {
+            if (endsColumn(x))
+                return passed;
+            x += m_step;
+            ++passed;
+            if (passed == limit || endsColumn(x))
+                return passed;
+            int exponent = 0;
+            std::frexp(x, &exponent); // x in [2^(exponent - 1), 2^exponent)
+            const double unit = std::ldexp(1.0, exponent - 53);
+            const double top = std::ldexp(1.0, exponent);
+            // The first addition inside the binade settles a tie's rounding to even.
+            if (x + m_step >= top)
+                continue;
+            x += m_step;
+            ++passed;
+            if (passed == limit || endsColumn(x))
+                return passed;
+            const double next = x + m_step;
+            if (next >= top)
+                continue;
+            constexpr int64_t kBinadeUnits = int64_t{1} << 53;
+            const auto start = static_cast<int64_t>(x / unit);
+            const auto increment = static_cast<int64_t>((next - x) / unit);
+            if (increment <= 0)
+                continue;
+            // The frames whose x and x + step stay within the binade, and within trunc(x) + 1.
+            int64_t room = (kBinadeUnits - 2 * increment - start) / increment;
+            const double whole = static_cast<double>(static_cast<int64_t>(x));
+            if (whole + 1.0 < top)
+                room = std::min(room, (static_cast<int64_t>((whole + 1.0) / unit) - 1 - start) / increment);
+            room = std::min<int64_t>(room, static_cast<int64_t>(limit - passed));
+            if (room < 2)
+                continue;
+            const auto xAfter = [&](int64_t frames) { return static_cast<double>(start + frames * increment) * unit; };
+            if (!endsColumn(xAfter(room))) {
+                x = xAfter(room);
+                passed += static_cast<std::size_t>(room);
+                continue;
+            }
+            // endsColumn is false at 0 frames and true at room frames.
+            int64_t low = 0;
+            int64_t high = room;
+            while (high - low > 1) {
+                const int64_t middle = low + (high - low) / 2;
+                (endsColumn(xAfter(middle)) ? high : low) = middle;
+            }
+            x = xAfter(high);
+            return passed + static_cast<std::size_t>(high);
+        }
+        return passed;
+    }
+
     // The largest and the smallest mono mix (left >> 1) + (right >> 1) so far, both starting at
     // 0: only positive values raise the maximum and only negative ones lower the minimum.
     void sweepExtremes(const int16_t* samples, std::size_t frameCount)
