@@ -143,39 +143,45 @@ SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::stri
     // failed conversion and no half-written file is ever found under the destination's name.
     const std::string sidePath = sidePathOf(destinationPath);
     const char* side = sidePath.c_str();
-    FileDescriptor created(::open(side, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // A side file left by an interrupted save goes first: the one the converter writes is new.
+    ::unlink(side);
+    FileDescriptor created(::open(side, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!created.isOpen())
         return failed(systemReason());
     created.close();
 
     const char* source = temporaryPath.c_str();
     constexpr std::array<const char*, 3> kFormatNames = {"MP3", "WMA", "WAV"};
-    // The converter's status and the errno its last call left, taken at once.
+    // The converter's status, in WAV2MP3's codes, and the errno its last call left, taken at once.
+    constexpr int kConverted = 0;
+    constexpr int kSourceUnreadable = 1;
+    constexpr int kDestinationUnwritable = 3;
     errno = 0;
-    int status = 0;
+    int status = kConverted;
     switch (format) {
     case SaveFormat::Mp3:
         status = g_toolkit.WAV2MP3(source, side, settings.mp3BitRate, kTakeSampleRate, progress);
         break;
     case SaveFormat::Wma:
-        status = g_toolkit.WAV2WMA(source, side, settings.wmaBitRate, progress) == 0 ? 0 : 3;
+        status = g_toolkit.WAV2WMA(source, side, settings.wmaBitRate, progress) == 0 ? kConverted : kDestinationUnwritable;
         break;
     case SaveFormat::Wav:
-        status = g_toolkit.ResampleWAV(source, side, settings.wavSampleRate, settings.wavBits, 2, 1.0, progress) ? 0 : 3;
+        status = g_toolkit.ResampleWAV(source, side, settings.wavSampleRate, settings.wavBits, 2, 1.0, progress)
+                     ? kConverted
+                     : kDestinationUnwritable;
         break;
     }
     const int converterReason = errno;
-    // Every converter's failures: WAV2MP3's own codes, 3 (the destination) for the others, whose
-    // source was opened above.
+    // The other converters' failures count as the destination's: their source was opened above.
     std::string converterFailure;
-    if (status == 0 && format == SaveFormat::Mp3 && !isRegularFile(sidePath))
+    if (status == kConverted && format == SaveFormat::Mp3 && !isRegularFile(sidePath))
         converterFailure = "the MP3 encoder (LAME) is not available";
-    else if (status == 1)
+    else if (status == kSourceUnreadable)
         converterFailure = "the temporary file could not be read";
-    else if (status == 3)
+    else if (status == kDestinationUnwritable)
         converterFailure = std::string("the ") + kFormatNames.at(static_cast<std::size_t>(format))
                            + " file could not be written: " + writeFailureReason(sidePath, converterReason);
-    else if (status != 0)
+    else if (status != kConverted)
         converterFailure = "the MP3 encoder failed";
     SaveResult result;
     if (!converterFailure.empty())
