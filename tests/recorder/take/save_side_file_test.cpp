@@ -46,7 +46,7 @@ TEST_P(SidePath, FitsTheFileSystemAndEndsInPart)
     std::string other = GetParam().fileName;
     other[other.size() - 5] = other[other.size() - 5] == 'x' ? 'y' : 'x';
     EXPECT_NE(sidePathOf(folder.file(other)), side);
-    // It can be created and is what the converter writes.
+    // The file system takes it.
     testing::writeFile(side, "side");
     EXPECT_TRUE(std::filesystem::exists(side));
 }
