@@ -117,7 +117,7 @@ void MainWindow::saveCommand()
     const bool accepted = dialog.exec() == QDialog::Accepted;
     raise();
     if (accepted)
-        m_session->save(*range, dialog.name());
+        m_session->save(*range, dialog.choices());
 }
 
 void MainWindow::importCommand()

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -27,6 +28,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 namespace wavelark {
@@ -267,6 +269,15 @@ void SaveDialog::save()
         m_nameField->setFocus();
         return;
     }
+    // The side file of the save always fits beside a file name that fits (take/save_conversion.h).
+    const std::size_t longest = longestFileName(QFile::encodeName(QString::fromUtf8(m_settings.archiveFolder)).toStdString());
+    const std::size_t extensionBytes = std::strlen(saveExtension(static_cast<SaveFormat>(m_format)));
+    if (static_cast<std::size_t>(name.size()) + extensionBytes > longest) {
+        QMessageBox::warning(this, QString::fromLatin1(kInvalidNameCaption),
+                             QString::fromLatin1(kNameTooLongText).arg(longest - std::min(longest, extensionBytes)));
+        m_nameField->setFocus();
+        return;
+    }
     // Fields still being typed in count as left.
     if (QLineEdit* focused = qobject_cast<QLineEdit*>(focusWidget()); focused == m_fadeIn || focused == m_fadeOut)
         fadeFieldLeft(focused);
@@ -280,12 +291,18 @@ void SaveDialog::save()
         m_nameField->setFocus();
         return;
     }
-    m_name = QString::fromLatin1(name);
-    m_settings.fadeStartOn = m_fadeStart->isChecked() ? 1 : 0;
-    m_settings.fadeEndOn = m_fadeEnd->isChecked() ? 1 : 0;
-    m_settings.maximizeOn = m_maximise->isChecked() ? 1 : 0;
-    m_settings.fadeStartLength = static_cast<uint32_t>(fieldValue(m_fadeIn) * 1000.0);
-    m_settings.fadeEndLength = static_cast<uint32_t>(fieldValue(m_fadeOut) * 1000.0);
+    m_choices.name = name.toStdString();
+    m_choices.format = static_cast<SaveFormat>(m_format);
+    m_choices.quality = static_cast<SaveQuality>(m_quality);
+    m_choices.fades = FadeSettings{m_fadeStart->isChecked(), static_cast<uint32_t>(fieldValue(m_fadeIn) * 1000.0),
+                                   m_fadeEnd->isChecked(), static_cast<uint32_t>(fieldValue(m_fadeOut) * 1000.0),
+                                   m_maximise->isChecked()};
+    // Stored so that the next save starts from them.
+    m_settings.fadeStartOn = m_choices.fades.fadeInOn ? 1 : 0;
+    m_settings.fadeEndOn = m_choices.fades.fadeOutOn ? 1 : 0;
+    m_settings.maximizeOn = m_choices.fades.maximiseOn ? 1 : 0;
+    m_settings.fadeStartLength = m_choices.fades.fadeInMilliseconds;
+    m_settings.fadeEndLength = m_choices.fades.fadeOutMilliseconds;
     m_settings.saveFormat = m_format;
     m_settings.saveQuality = m_quality;
     accept();

@@ -1,8 +1,12 @@
 // The "Save Audio" dialog: the name of the file to write into the archive folder, its format
-// and quality, the fades and the maximising, for a range of the take. Save checks the name,
-// asks before replacing a file of that name, stores the choices in the Settings record and
-// closes the dialog accepted; Cancel or closing the window stores nothing. Window thread only.
+// and quality, the fades and the maximising, for a range of the take. Save checks the name (its
+// characters, and its length against the archive folder's file names), asks before replacing a
+// file of that name, stores the choices in the Settings record and closes the dialog accepted
+// with them (choices(), for the session's save); Cancel or closing the window stores nothing.
+// Window thread only.
 #pragma once
+
+#include "take/save_pass.h"
 
 #include "core/settings.h"
 
@@ -22,6 +26,9 @@ struct Skin;
 inline constexpr char kInvalidNameCaption[] = "INVALID NAME";
 inline constexpr char kInvalidNameText[] =
     "Please make sure that you have typed\na name in and that it is made\nup of Alphanumeric Characters only";
+// Shown under kInvalidNameCaption for a name too long for a file name with its extension; %1 is
+// the most characters the name can have.
+inline constexpr char kNameTooLongText[] = "Please make sure that the name\nis no longer than %1 characters";
 
 // A name is at least one character, every one an ASCII letter, digit, blank, '-' or '_'.
 bool validSaveName(const QByteArray& name);
@@ -32,8 +39,11 @@ public:
     // dialog; it is written only when the dialog ends with Save.
     SaveDialog(Settings& settings, uint32_t rangeBytes, const Skin& skin, QWidget* owner);
 
-    // The name as typed (at most 259 characters), valid once the dialog was accepted.
-    const QString& name() const { return m_name; }
+    // The choices the dialog was accepted with: the name as typed (at most 259 characters, and
+    // with its extension no longer than the archive folder's file names can be), the format,
+    // quality, fades and maximise, as they were also stored in the Settings record. Valid once
+    // the dialog was accepted.
+    const SaveChoices& choices() const { return m_choices; }
     // The selection's length in milliseconds.
     double selectionMilliseconds() const { return m_selectionMilliseconds; }
 
@@ -56,7 +66,7 @@ private:
     const double m_selectionMilliseconds;
     int m_format = 0;
     int m_quality = 0;
-    QString m_name;
+    SaveChoices m_choices;
     QLineEdit* m_nameField = nullptr;      // Owned by the dialog
     QComboBox* m_formatCombo = nullptr;    // Owned by the dialog
     QComboBox* m_qualityCombo = nullptr;   // Owned by the dialog

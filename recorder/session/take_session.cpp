@@ -453,22 +453,20 @@ std::optional<SaveRange> TakeSession::selectedRange() const
     return range;
 }
 
-bool TakeSession::save(SaveRange range, const QString& name)
+bool TakeSession::save(SaveRange range, const SaveChoices& choices)
 {
     if (m_phase != SessionPhase::Idle)
         return false;
     const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
-    const SaveFormat format = static_cast<SaveFormat>(std::clamp(m_settings.saveFormat, 0, 2));
-    const QString fileName = name + QString::fromLatin1(saveExtension(format));
+    const QString fileName = QString::fromStdString(choices.fileName());
     SaveJob job;
     job.takePath = takePath;
     job.temporaryPath = QFile::encodeName(m_paths.temporaryWav()).toStdString();
     job.destinationPath = QFile::encodeName(QString::fromUtf8(m_settings.archiveFolder) + fileName).toStdString();
     job.range = range;
-    job.fades = FadeSettings{m_settings.fadeStartOn != 0, m_settings.fadeStartLength, m_settings.fadeEndOn != 0,
-                             m_settings.fadeEndLength, m_settings.maximizeOn != 0};
-    job.format = format;
-    job.quality = static_cast<SaveQuality>(std::clamp(m_settings.saveQuality, 0, 2));
+    job.fades = choices.fades;
+    job.format = choices.format;
+    job.quality = choices.quality;
 
     enterPhase(SessionPhase::Saving);
     clearHealth();
@@ -481,15 +479,15 @@ bool TakeSession::save(SaveRange range, const QString& name)
         job,
         [this](SavePhase phase, int percent) {
             setProgress(percent);
+            if (phase == SavePhase::Converting) {
+                setProgressActivity(ProgressActivity::Saving);
+                return;
+            }
             if (phase == SavePhase::Scanning)
                 setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
             else if (phase == SavePhase::Processing)
                 setStatusText(QStringLiteral(" Processing Audio ... %1 %").arg(percent));
             pumpMessages();
-        },
-        [this] {
-            setProgress(0);
-            setProgressActivity(ProgressActivity::Saving);
         },
         &progressReporter);
     removeMark(m_paths.savingMark());

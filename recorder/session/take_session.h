@@ -79,11 +79,11 @@ public:
     // The Save button: the selection as a range of the take, whole frames, from the smaller edge
     // to the larger; nothing when there is no selection or no take.
     std::optional<SaveRange> selectedRange() const;
-    // Saves the range of the take under name into the archive folder, with the format, quality,
-    // fades and maximise of the Settings record, then refreshes the archive list. The controls
+    // Saves the range of the take into the archive folder with the save dialog's choices (name,
+    // format, quality, fades and maximise), then refreshes the archive list. The controls
     // rest meanwhile and the window repaints. A save that fails says what failed and that no
     // file was left; true when the file was written and read back.
-    bool save(SaveRange range, const QString& name);
+    bool save(SaveRange range, const SaveChoices& choices);
     // Imports the file at path in place of the take after "Confirm Import": the old take, its
     // waveform and selection stay until the new take is complete. Then maximises and draws the
     // new take. A refused or failed import says so. True when the take was replaced.

@@ -41,7 +41,7 @@ bool forEachBlock(const PcmRegion& region, std::size_t blockSize, const BlockPro
             return false;
         done += wanted;
         if (progress) {
-            const int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(region.dataSize()));
+            const int percent = wholePercent(done, region.dataSize());
             if (percent != reported) {
                 reported = percent;
                 progress(percent);
@@ -172,6 +172,12 @@ void PcmRegion::close()
     m_descriptor = -1;
 }
 
+int wholePercent(uint64_t part, uint64_t whole)
+{
+    // In this order, as the toolkit's percent: the quotient first.
+    return static_cast<int>(100.0 / (static_cast<double>(whole) / static_cast<double>(part)));
+}
+
 int16_t largestSample(const int16_t* samples, std::size_t count)
 {
     int16_t peak = 0;
@@ -186,7 +192,7 @@ CopyOutcome copyBytes(int source, uint64_t sourceOffset, int destination, uint64
     CopyOutcome outcome;
     auto report = [&] {
         if (progress)
-            progress(static_cast<int>(100.0 * static_cast<double>(outcome.copied) / static_cast<double>(length)));
+            progress(wholePercent(outcome.copied, length));
     };
     // The kernel's copy spares the round trip through a buffer. Where it cannot serve (another
     // file system, an old kernel) or fails, the rest goes through the buffer, whose reads and

@@ -22,6 +22,11 @@ inline constexpr std::size_t kPcmBlockSize = 65536;
 // percentage differs from the one reported before.
 using BlockProgress = std::function<void(int percent)>;
 
+// The progress of part of whole as the progress bar shows it: trunc(percent(part, whole)) with the
+// toolkit's formula, 100 / (whole / part) in doubles. That is not always trunc(100 × part / whole):
+// 11 of 25 gives 43.99999999999999, so 43, where the plain product gives 44. whole > 0.
+int wholePercent(uint64_t part, uint64_t whole);
+
 // A page-aligned block buffer.
 struct AlignedFree {
     void operator()(void* block) const;
@@ -110,7 +115,7 @@ struct CopyOutcome {
 };
 
 // Copies length bytes from source at sourceOffset to destination at destinationOffset in blocks
-// of kCopyBlockSize, reporting trunc(100 × copied / length) after every block. Stops at the
+// of kCopyBlockSize, reporting wholePercent(copied, length) after every block. Stops at the
 // first failing read or write, or when the source ends early (SourceEnded).
 CopyOutcome copyBytes(int source, uint64_t sourceOffset, int destination, uint64_t destinationOffset, uint64_t length,
                       const BlockProgress& progress);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "take/pcm_blocks.h"
+#include "take/sample_kernel.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,22 +12,18 @@
 
 namespace wavelark {
 
-// The samples' clamp: never quite full scale, also at unit gain.
-inline constexpr double kLargestMaximisedSample = 32766.0;
-
-// sample × gain, held to -32766..32766 and truncated toward zero.
+// sample × gain, held to -32766..32766 and truncated toward zero: the save's kernel at full fade
+// level (1.0 × sample is exact, so the two agree to the bit).
 inline int16_t maximisedSample(int16_t sample, double gain)
 {
-    double value = sample * gain;
-    if (value > kLargestMaximisedSample)
-        value = kLargestMaximisedSample;
-    else if (value < -kLargestMaximisedSample)
-        value = -kLargestMaximisedSample;
-    return static_cast<int16_t>(value);
+    return scaledSample(sample, 1.0, gain);
 }
 
-// Every sample through maximisedSample.
-void maximiseSamples(int16_t* samples, std::size_t count, double gain);
+// Every sample through maximisedSample, vectorised.
+inline void maximiseSamples(int16_t* samples, std::size_t count, double gain)
+{
+    scaleSamples(samples, count, 1.0, gain);
+}
 
 struct MaximiseResult {
     bool opened = false;    // the file could be opened for reading and writing

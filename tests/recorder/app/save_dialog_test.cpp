@@ -185,7 +185,7 @@ TEST_P(SaveDialogName, OnlyLettersDigitsBlanksDashesAndUnderscoresAreAccepted)
     EXPECT_EQ(dialog->result() == QDialog::Accepted, row.valid);
     EXPECT_EQ(m_boxes.titles().contains(QString::fromLatin1(kInvalidNameCaption)), !row.valid);
     if (row.valid)
-        EXPECT_EQ(dialog->name(), QString::fromUtf8(row.name));
+        EXPECT_EQ(dialog->choices().name, row.name);
     else
         EXPECT_TRUE(dialog->isVisible());
 }
@@ -228,7 +228,54 @@ TEST_F(SaveDialogTest, SaveStoresTheChoicesInMilliseconds)
     EXPECT_EQ(m_settings.maximizeOn, 1);
     EXPECT_EQ(m_settings.fadeStartLength, 2500u);
     EXPECT_EQ(m_settings.fadeEndLength, 250u);
+    // The same choices go to the save.
+    const SaveChoices& choices = dialog->choices();
+    EXPECT_EQ(choices.name, "take");
+    EXPECT_EQ(choices.format, SaveFormat::Mp3);
+    EXPECT_EQ(choices.quality, SaveQuality::High);
+    EXPECT_TRUE(choices.fades.fadeInOn);
+    EXPECT_EQ(choices.fades.fadeInMilliseconds, 2500u);
+    EXPECT_FALSE(choices.fades.fadeOutOn);
+    EXPECT_EQ(choices.fades.fadeOutMilliseconds, 250u);
+    EXPECT_TRUE(choices.fades.maximiseOn);
 }
+
+struct LengthCase {
+    int format; // the format list's index
+    int overBy; // name + extension against the longest file name of the archive folder
+    bool accepted;
+};
+
+class SaveDialogNameLength : public SaveDialogTest, public ::testing::WithParamInterface<LengthCase> {};
+
+// A name is refused like an invalid one once the file name it makes, with its extension, is longer
+// than the archive folder's file system allows (also past the 259 characters the field gives);
+// up to that it is saved.
+TEST_P(SaveDialogNameLength, ANameTooLongForTheFileSystemIsRefused)
+{
+    const LengthCase row = GetParam();
+    const Settings before = m_settings;
+    auto dialog = open(5000);
+    control<QComboBox>(*dialog, ids::kSaveFormatCombo)->setCurrentIndex(row.format);
+    const auto longest = static_cast<int>(longestFileName(m_folder.path().string()));
+    const int nameLength =
+        longest + row.overBy - static_cast<int>(std::strlen(saveExtension(static_cast<SaveFormat>(row.format))));
+    typeName(*dialog, QString(nameLength, QLatin1Char('n')));
+    pressSave(*dialog);
+    EXPECT_EQ(dialog->result() == QDialog::Accepted, row.accepted) << nameLength;
+    EXPECT_EQ(m_boxes.titles().contains(QString::fromLatin1(kInvalidNameCaption)), !row.accepted);
+    if (row.accepted) {
+        EXPECT_EQ(dialog->choices().name, std::string(nameLength, 'n'));
+    } else {
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(std::memcmp(&before, &m_settings, sizeof before), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SaveDialogNameLength,
+                         ::testing::Values(LengthCase{0, 0, true}, LengthCase{2, 0, true}, LengthCase{1, -1, true},
+                                           LengthCase{0, 1, false}, LengthCase{2, 1, false}, LengthCase{0, 9, false}),
+                         [](const auto& info) { return "Row" + std::to_string(info.index); });
 
 // A file of the same name in the archive is replaced only when the user says so; No goes back to
 // the dialog with the name kept.

@@ -12,6 +12,8 @@
 
 #include "session/take_session.h"
 
+#include "take/save_pass.h"
+
 #include "archive/archive_list.h"
 
 #include "core/identifiers.h"
@@ -20,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -115,12 +119,63 @@ TEST_F(SaveImportWindowTest, SaveThroughTheDialogWritesTheFileListsItAndKeepsThe
     EXPECT_TRUE(control(ids::kRecordSlider)->isEnabled());
 }
 
+// The dialog's fades and maximise reach the pass as chosen: a fade-in of 1 s and a fade-out of 3 s
+// over four seconds give the pass's own result for those lengths, a rise over the first second and
+// a fall over the last three, and the record remembers them.
+TEST_F(SaveImportWindowTest, TheDialogsFadesAndMaximiseReachThePassInTheirOrder)
+{
+    startWithTone(4.0);
+    m_session->view()->setSelection(0, 555);
+    m_session->view()->drawSelection();
+    const std::optional<SaveRange> range = m_session->selectedRange();
+    ASSERT_TRUE(range);
+    m_boxes.onTitle(QStringLiteral("SAVE AUDIO - LENGTH: *"), [](QWidget* dialog) {
+        for (const int box : {ids::kSaveFadeStartBox, ids::kSaveFadeEndBox, ids::kSaveMaximiseBox})
+            static_cast<QCheckBox*>(sorvak::findControl(dialog, box))->setChecked(true);
+        static_cast<QLineEdit*>(sorvak::findControl(dialog, ids::kSaveFadeInField))->setText(QStringLiteral("1.00"));
+        static_cast<QLineEdit*>(sorvak::findControl(dialog, ids::kSaveFadeOutField))->setText(QStringLiteral("3.00"));
+        static_cast<QComboBox*>(sorvak::findControl(dialog, ids::kSaveFormatCombo))->setCurrentIndex(2);
+        static_cast<QLineEdit*>(sorvak::findControl(dialog, ids::kSaveNameField))->setText(QStringLiteral("faded"));
+        static_cast<QPushButton*>(sorvak::findControl(dialog, ids::kSaveButton))->click();
+    });
+    QTest::mouseClick(control(ids::kSaveButton), Qt::LeftButton);
+    ASSERT_TRUE(std::filesystem::exists(archived("faded.wav")));
+    const std::vector<int16_t> saved = testing::wavSamples(testing::readFile(m_home.home() / "temp.wav"));
+
+    // The pass on its own over the same range with those lengths, in that order.
+    const std::string expectedPath = (m_home.folder().path() / "expected.wav").string();
+    ASSERT_TRUE(copyRangeToTemporaryWav(takePath().string(), *range, expectedPath, {}).ok());
+    ASSERT_TRUE(fadeAndMaximise(expectedPath, *range, {true, 1000, true, 3000, true}, {}, {}).result.ok());
+    EXPECT_EQ(saved, testing::wavSamples(testing::readFile(expectedPath)));
+
+    // The loudest sample of each eighth (about half a second): rising to full scale by 1 s,
+    // falling from there.
+    const std::size_t eighth = saved.size() / 16 * 2;
+    ASSERT_NEAR(eighth, 44100u, 1000u);
+    std::vector<int> loudest;
+    for (std::size_t start = 0; loudest.size() < 8; start += eighth) {
+        int peak = 0;
+        for (std::size_t index = start; index < start + eighth; ++index)
+            peak = std::max(peak, std::abs(static_cast<int>(saved[index])));
+        loudest.push_back(peak);
+    }
+    EXPECT_LT(loudest[0], 16000) << "rising through the first half second";
+    EXPECT_GE(loudest[1], 32000) << "full level at the end of the rise";
+    EXPECT_GE(loudest[2], 32000) << "the fall starts from full level";
+    EXPECT_TRUE(std::is_sorted(loudest.begin() + 2, loudest.end(), std::greater<int>()));
+    EXPECT_GT(loudest[6], 3000) << "still falling in the last second but one";
+    const Settings& settings = m_recorder.state().settings;
+    EXPECT_EQ(settings.fadeStartLength, 1000u);
+    EXPECT_EQ(settings.fadeEndLength, 3000u);
+    EXPECT_EQ(settings.maximizeOn, 1);
+}
+
 TEST_F(SaveImportWindowTest, ASaveThatFailsSaysSoAndLeavesNoFile)
 {
     startWithTone(1.0);
     const std::string folder = m_home.musicFolder() + "gone/";
     setSettingsText(m_recorder.state().settings.archiveFolder, QString::fromStdString(folder));
-    EXPECT_FALSE(m_session->save(SaveRange{0, 44100 * 4}, QStringLiteral("take")));
+    EXPECT_FALSE(m_session->save(SaveRange{0, 44100 * 4}, SaveChoices{"take"}));
     ASSERT_FALSE(m_boxes.seen().empty());
     EXPECT_EQ(m_boxes.seen().back().title, QString::fromLatin1(kSaveCaption));
     EXPECT_FALSE(std::filesystem::exists(folder));
@@ -189,9 +244,8 @@ TEST_F(SaveImportWindowTest, ImportsThatFailOrAreDeclinedKeepTheTakeAndItsSelect
 TEST_F(SaveImportWindowTest, ClosingDuringASaveFinishesTheFileBeforeTheProgramCloses)
 {
     startWithTone(30.0);
-    m_recorder.state().settings.saveFormat = 2;
     QTimer::singleShot(0, m_window, [this] { m_window->close(); });
-    EXPECT_TRUE(m_session->save(SaveRange{0, 30 * 44100 * 4}, QStringLiteral("long")));
+    EXPECT_TRUE(m_session->save(SaveRange{0, 30 * 44100 * 4}, SaveChoices{"long", SaveFormat::Wav}));
     EXPECT_NEAR(probedSeconds(archived("long.wav")), 30.0, 1.0 / 44100);
     std::filesystem::remove(m_home.settingsPath());
     m_recorder.shutDown();

@@ -86,31 +86,6 @@ TEST_P(RawTakeMaximiseBlocks, GivesThePerSampleResultWhateverTheBlockSize)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RawTakeMaximiseBlocks, ::testing::Values(4096, 65536, 1048576));
 
-class MaximiseSamplesGain : public ::testing::TestWithParam<double> {};
-
-TEST_P(MaximiseSamplesGain, EveryValueEqualsThePerSampleComputation)
-{
-    // Every 16-bit value, at every position of the eight-sample groups and in the tail.
-    std::vector<int16_t> samples;
-    for (int value = -32768; value <= 32767; ++value)
-        samples.push_back(static_cast<int16_t>(value));
-    std::shuffle(samples.begin(), samples.end(), std::mt19937(11));
-    samples.push_back(32767);
-    samples.push_back(-32768);
-    samples.push_back(3);
-    const double gain = GetParam();
-    std::vector<int16_t> expected;
-    for (int16_t sample : samples)
-        expected.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
-    maximiseSamples(samples.data(), samples.size(), gain);
-    EXPECT_EQ(samples, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Gains, MaximiseSamplesGain,
-                         ::testing::Values(1.0, 32767.0 / 16383.0, 32767.0 / 12345.0, 32767.0, 32767.0 / 32766.0,
-                                           0.5),
-                         [](const auto& info) { return "Gain" + std::to_string(info.index); });
-
 TEST(RawTakeMaximise, PeakOf16383ScalesByJustOverTwo)
 {
     TemporaryFolder folder;

@@ -5,14 +5,19 @@
 
 #include "take/save_pass.h"
 
+#include "core/toolkit_binding.h"
+
 #include "toolkit/audiofiles/media/audio_test_tools.h"
 #include "toolkit/audiofiles/wav_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 
 namespace wavelark {
@@ -171,36 +176,6 @@ TEST_F(SaveFixture, MaximiseScalesByTheRangesPeak)
     EXPECT_EQ(result, passByDefinition(samples, range, fades));
 }
 
-struct Gains {
-    double fade;
-    double maximise;
-};
-
-class FadedSamples : public ::testing::TestWithParam<Gains> {};
-
-TEST_P(FadedSamples, EveryValueEqualsThePerSampleComputation)
-{
-    // Every 16-bit value, at every position of the vector groups and in the tail.
-    std::vector<int16_t> samples;
-    for (int value = -32768; value <= 32767; ++value)
-        samples.push_back(static_cast<int16_t>(value));
-    std::shuffle(samples.begin(), samples.end(), std::mt19937(17));
-    samples.insert(samples.end(), {32767, -32768, 7});
-    const Gains gains = GetParam();
-    std::vector<int16_t> expected;
-    for (int16_t sample : samples)
-        expected.push_back(static_cast<int16_t>(std::trunc(std::clamp(gains.fade * sample * gains.maximise, -32766.0, 32766.0))));
-    scaleFadedSamples(samples.data(), samples.size(), gains.fade, gains.maximise);
-    EXPECT_EQ(samples, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Pairs, FadedSamples,
-                         ::testing::Values(Gains{fadeCurve(1.0), 1.0}, Gains{fadeCurve(1.0), 32767.0 / 16383.0},
-                                           Gains{fadeCurve(1.0 + 2 / 13230.0), 32767.0 / 12345.0},
-                                           Gains{fadeCurve(0.3), 32767.0 / 30000.0}, Gains{0.0, 3.0},
-                                           Gains{1.0, 32767.0 / 3.0}),
-                         [](const auto& info) { return "Pair" + std::to_string(info.index); });
-
 TEST_F(SaveFixture, FileInAnotherFormatIsLeftForTheConversion)
 {
     std::string floatFormat = testing::pcmFormatBody(44100, 16, 2);
@@ -271,11 +246,14 @@ TEST_P(Conversion, WrittenFileHoldsTheRangeInTheChosenFormat)
     const SaveRange range = writeTake(samples);
     const std::string destination = folder.file(std::string("take") + saveExtension(row.format));
     SaveJob job{takePath, temporaryPath, destination, range, {}, row.format, row.quality};
-    bool announced = false;
+    std::vector<SavePhase> phases;
     testing::ProgressRecorder::reset();
-    const SaveResult result = saveRange(job, {}, [&] { announced = true; }, testing::ProgressRecorder::record);
+    const SaveResult result =
+        saveRange(job, [&](SavePhase phase, int) { phases.push_back(phase); }, testing::ProgressRecorder::record);
     ASSERT_TRUE(result.ok()) << result.message;
-    EXPECT_TRUE(announced);
+    ASSERT_FALSE(phases.empty());
+    EXPECT_EQ(phases.back(), SavePhase::Converting);
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), SavePhase::Converting), 1);
     EXPECT_FALSE(testing::ProgressRecorder::values.empty());
     EXPECT_FALSE(std::filesystem::exists(destination + ".part"));
     EXPECT_TRUE(std::filesystem::exists(temporaryPath));
@@ -340,6 +318,116 @@ TEST_F(SaveFixture, ConvertedFileOfTheWrongLengthIsNotKept)
     EXPECT_EQ(result.failure, SaveFailure::Verification);
     EXPECT_FALSE(std::filesystem::exists(destination));
     EXPECT_FALSE(std::filesystem::exists(destination + ".part"));
+}
+
+}
+}
+
+namespace wavelark {
+namespace {
+
+// The phases in their order, each rising to 100, and the conversion announced once with 0 before
+// the converter; the scan reads the range also with the maximise off.
+TEST_F(SaveFixture, EveryPhaseIsReportedInOrderAlsoWithoutTheMaximise)
+{
+    const std::vector<int16_t> samples = randomSamples(40000, -1000, 1000, 2); // 2.4 blocks of the passes
+    const SaveRange range = writeTake(samples);
+    const SaveJob job{takePath, temporaryPath, folder.file("take.wav"), range, {true, 100, true, 100, false},
+                      SaveFormat::Wav, SaveQuality::High};
+    std::vector<SavePhase> order;
+    std::map<SavePhase, std::vector<int>> reports;
+    const SaveResult result = saveRange(
+        job,
+        [&](SavePhase phase, int percent) {
+            order.push_back(phase);
+            reports[phase].push_back(percent);
+        },
+        nullptr);
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    for (const SavePhase phase : {SavePhase::Preparing, SavePhase::Scanning, SavePhase::Processing}) {
+        ASSERT_FALSE(reports[phase].empty()) << static_cast<int>(phase);
+        EXPECT_TRUE(std::is_sorted(reports[phase].begin(), reports[phase].end()));
+        EXPECT_EQ(reports[phase].back(), 100);
+    }
+    EXPECT_EQ(reports[SavePhase::Converting], std::vector<int>{0});
+}
+
+// trunc(percent(done, whole)) as the toolkit computes it, after each of blocks blocks.
+std::vector<int> toolkitPercents(int blocks)
+{
+    std::vector<int> percents;
+    for (int block = 1; block <= blocks; ++block)
+        percents.push_back(static_cast<int>(g_toolkit.percent(block, blocks)));
+    return percents;
+}
+
+// The progress numbers are the toolkit's percent truncated, which is not 100 × done / whole
+// truncated: 11 blocks of 25 are 43 % (43.99999999999999), not 44.
+TEST_F(SaveFixture, ProgressIsTheToolkitsPercentTruncated)
+{
+    const std::vector<int> expected = toolkitPercents(25);
+    ASSERT_NE(std::find(expected.begin(), expected.end(), 43), expected.end());
+    ASSERT_EQ(std::find(expected.begin(), expected.end(), 44), expected.end());
+
+    // The copy's 1 MiB blocks, from a take of 25 MiB of silence.
+    testing::writeFile(takePath, "");
+    std::filesystem::resize_file(takePath, 25 * kCopyBlockSize);
+    std::vector<int> copied;
+    const SaveRange whole{0, static_cast<uint32_t>(25 * kCopyBlockSize)};
+    ASSERT_TRUE(copyRangeToTemporaryWav(takePath, whole, temporaryPath, [&](int percent) { copied.push_back(percent); }).ok());
+    EXPECT_EQ(copied, expected);
+
+    // The passes' 64 KiB blocks.
+    const SaveRange range = writeTake(randomSamples(25 * kPcmBlockSize / 4, -30000, 30000, 8));
+    ASSERT_TRUE(copyRangeToTemporaryWav(takePath, range, temporaryPath, {}).ok());
+    std::vector<int> scanned;
+    std::vector<int> processed;
+    ASSERT_TRUE(fadeAndMaximise(temporaryPath, range, {}, [&](int percent) { scanned.push_back(percent); },
+                                [&](int percent) { processed.push_back(percent); })
+                    .result.ok());
+    EXPECT_EQ(scanned, expected);
+    EXPECT_EQ(processed, expected);
+}
+
+// A name as long as the folder's file names can be is saved: its side file fits.
+TEST_F(SaveFixture, ANameAtTheFileNameLimitIsSaved)
+{
+    const SaveRange range = writeTake(testing::samplesOf(testing::sineSamples(44100, 2, 0.5, 440.0, 0.5)));
+    ASSERT_TRUE(copyRangeToTemporaryWav(takePath, range, temporaryPath, {}).ok());
+    const std::string destination = folder.file(std::string(longestFileName(folder.path().string()) - 4, 'n') + ".mp3");
+    const SaveResult result =
+        convertTemporaryWav(temporaryPath, destination, SaveFormat::Mp3, SaveQuality::High, range.bytes(), nullptr);
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_TRUE(std::filesystem::exists(destination));
+    EXPECT_FALSE(std::filesystem::exists(sidePathOf(destination)));
+}
+
+// Each failed conversion names the system's reason for it.
+TEST_F(SaveFixture, FailedConversionsGiveTheSystemsReason)
+{
+    const SaveRange range = writeTake(testing::samplesOf(testing::sineSamples(44100, 2, 0.5, 440.0, 0.5)));
+    ASSERT_TRUE(copyRangeToTemporaryWav(takePath, range, temporaryPath, {}).ok());
+    const std::string tooLong = std::string(longestFileName(folder.path().string()) - 3, 'n');
+    const struct {
+        std::string source;
+        std::string destination;
+        SaveFormat format;
+        int reason;
+    } rows[] = {
+        {temporaryPath, folder.file("missing/take.mp3"), SaveFormat::Mp3, ENOENT},
+        {temporaryPath, folder.file("missing/take.wma"), SaveFormat::Wma, ENOENT},
+        {temporaryPath, folder.file(tooLong + ".wav"), SaveFormat::Wav, ENAMETOOLONG},
+        {folder.file("no-temp.wav"), folder.file("take.wav"), SaveFormat::Wav, ENOENT},
+    };
+    for (const auto& row : rows) {
+        const SaveResult result =
+            convertTemporaryWav(row.source, row.destination, row.format, SaveQuality::High, range.bytes(), nullptr);
+        EXPECT_EQ(result.failure, SaveFailure::Conversion) << row.destination;
+        EXPECT_NE(result.message.find(std::strerror(row.reason)), std::string::npos) << result.message;
+        std::error_code unreachable;
+        EXPECT_FALSE(std::filesystem::exists(row.destination, unreachable));
+    }
 }
 
 }

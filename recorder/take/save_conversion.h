@@ -1,0 +1,62 @@
+// The save's conversion: one of the toolkit's converters writes the archive file from the
+// temporary WAV into a side file beside the destination, which is read back and checked before it
+// is renamed into place.
+//
+// Thread: the window thread (long operations); the toolkit must be bound (g_toolkit).
+// Errors: a SaveResult (take/save_result.h) whose message gives the system's reason where a
+// system call failed. A failed conversion or check leaves no partial file.
+#pragma once
+
+#include "take/save_result.h"
+
+#include "sorvak.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace wavelark {
+
+// The archive formats, in the order of the save dialog's format list.
+enum class SaveFormat { Mp3 = 0, Wma = 1, Wav = 2 };
+// The qualities, in the order of the save dialog's quality list.
+enum class SaveQuality { High = 0, Medium = 1, Low = 2 };
+
+// ".mp3", ".wma" or ".wav".
+const char* saveExtension(SaveFormat format);
+
+// What a converter is asked for, by format and quality: MP3 at 256/128/64 kbit/s and 44100 Hz;
+// WMA always with the bit-rate value 192 (the toolkit writes 128 kbit/s); WAV at 44100/16,
+// 22050/16 or 11025/8, two channels, speed 1.0.
+struct ConversionSettings {
+    int mp3BitRate = 0;    // kbit/s, MP3 only
+    int wmaBitRate = 0;    // WMA only
+    int wavSampleRate = 0; // WAV only
+    int wavBits = 0;       // WAV only
+};
+ConversionSettings conversionSettings(SaveFormat format, SaveQuality quality);
+
+// Runs the converter of the format on the temporary WAV, writing destinationPath (the archive
+// folder, the name, saveExtension(format)); progress is the toolkit's callback, handed to the
+// converter as it stands. The converter writes the side file (sidePathOf), created here first so
+// that a folder that cannot take it is reported with the system's reason; the side file replaces
+// the destination only once it has been read back: it must exist and hold the range's duration
+// (rangeBytes of the take) within one codec frame (MP3 1152, WMA 2048 samples, WAV one frame at
+// its rate). A failed conversion or check leaves no partial file and keeps an existing file of
+// the destination's name as it was.
+SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::string& destinationPath,
+                               SaveFormat format, SaveQuality quality, uint32_t rangeBytes,
+                               SorvakProgressFunction progress);
+
+// The longest file name, in bytes, that the file system of folder takes (255 where it cannot be
+// asked, as for a folder that does not exist).
+std::size_t longestFileName(const std::string& folder);
+
+// The side file the converter writes beside destinationPath before it is renamed into place:
+// the destination's name + ".part" where that fits the folder's longest file name; otherwise the
+// name's start (cut on a character boundary), '~' and 16 hex digits of a hash of the whole name,
+// then ".part", so that every destination that fits the folder has a side file that fits too,
+// distinct for distinct names. It always ends in ".part", which the start-up cleaner relies on.
+std::string sidePathOf(const std::string& destinationPath);
+
+}
