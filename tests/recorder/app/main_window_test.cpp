@@ -264,13 +264,15 @@ TEST_F(MainWindowTest, CheckboxesWriteTheirFields)
 TEST_F(MainWindowTest, ProgressReporterShowsThePercentageAndNeverCancels)
 {
     start();
-    EXPECT_EQ(progressReporter(42), 0);
-    EXPECT_EQ(control<QProgressBar>(ids::kProgressBar)->value(), 42);
-    EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Importing Audio File . . . 42 %"));
-    setProgressActivity(ProgressActivity::Saving);
+    {
+        const ProgressRoute importing(conversionProgress(*m_window, ProgressActivity::Importing));
+        EXPECT_EQ(progressReporter(42), 0);
+        EXPECT_EQ(control<QProgressBar>(ids::kProgressBar)->value(), 42);
+        EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Importing Audio File . . . 42 %"));
+    }
+    const ProgressRoute saving(conversionProgress(*m_window, ProgressActivity::Saving));
     EXPECT_EQ(progressReporter(7), 0);
     EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Saving Audio File . . . 7 %"));
-    setProgressActivity(ProgressActivity::Importing);
 }
 
 TEST_F(MainWindowTest, AboutBoxNamesTheBuild)
