@@ -88,12 +88,17 @@ public:
     std::optional<SaveRange> selectedRange() const;
     // Saves the range of the take under name into the archive folder, with the format, quality,
     // fades and maximise of the Settings record, then refreshes the archive list. The controls
-    // rest meanwhile and the window repaints. A save that fails says what failed and that no
-    // file was left; true when the file was written and read back.
+    // rest meanwhile and the window repaints. Afterwards the status line shows the take and its
+    // selection again and the idle progress bar " Saved : " and the file's name. A save that
+    // fails says what failed and that no file was left; true when the file was written and read
+    // back.
     bool save(SaveRange range, const QString& name);
     // Imports the file at path in place of the take after "Confirm Import": the old take, its
     // waveform and selection stay until the new take is complete. Then maximises and draws the
-    // new take. A refused or failed import says so. True when the take was replaced.
+    // new take; the controls, the level sliders too, rest until it is drawn. The take mark says
+    // "import" from the start and "replaced" from just before the new take is renamed over the
+    // old one, so that a start after a kill knows which take it finds. A refused or failed import
+    // says so. True when the take was replaced.
     bool import(const QString& path);
 
     bool hasTake() const { return m_hasTake; }
