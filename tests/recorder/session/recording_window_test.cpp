@@ -284,14 +284,17 @@ TEST_F(RecordingWindowTest, APlaybackDeviceThatCannotBeOpenedIsReportedAndNothin
     EXPECT_EQ(testing::readSamples(takePath().string()), take);
 }
 
-// A stored record device the system does not have (unplugged, or a damaged settings file): the
-// start-up says which one, Record works from the default device, and the stored choice stays.
-TEST_F(RecordingWindowTest, AMissingRecordDeviceIsReplacedByTheDefaultOneAndNamed)
+// A stored record device the system does not have (unplugged: device 3 of one; or a damaged
+// settings file, whose value is held to the last device): the start-up says which one, Record
+// works from the default device, and the stored choice stays.
+class MissingRecordDeviceTest : public RecordingWindowTest, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(MissingRecordDeviceTest, IsReplacedByTheDefaultOneAndNamed)
 {
     testing::useTestDevice("test:input=sine;inputs=1");
     testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
     settings.putInt(3144, 0);
-    settings.putInt(2048, 2);
+    settings.putInt(2048, GetParam());
     testing::writeFile(m_home.settingsPath(), settings.bytes);
     start();
     ASSERT_EQ(m_boxes.seen().size(), 1u);
@@ -307,6 +310,9 @@ TEST_F(RecordingWindowTest, AMissingRecordDeviceIsReplacedByTheDefaultOneAndName
     m_recorder.shutDown();
     EXPECT_EQ(testing::intAt(testing::readFile(m_home.settingsPath()), 2048), 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(StoredDevices, MissingRecordDeviceTest, ::testing::Values(2, 9),
+                         [](const auto& info) { return info.param == 2 ? "Unplugged" : "Damaged"; });
 
 // The stop processing runs the event loop between blocks: a command that arrives meanwhile (a
 // click, a posted call) must find the session busy and change nothing.
