@@ -164,12 +164,13 @@ void MainWindow::chooseArchiveFolder()
                                  .arg(sizeof m_state.settings.archiveFolder - 1)
                                  .arg(folder, QString::fromUtf8(m_state.settings.archiveFolder)));
     if (!folder.isEmpty() && fits) {
-        setSettingsText(m_state.settings.archiveFolder, folder);
-        m_state.unavailableArchiveFolder.clear();
-        m_archiveList->refresh(folder);
+        // The new folder is shown and kept before its files are listed, which can take a while.
         static_cast<QLabel*>(sorvak::findControl(this, ids::kArchiveFolderText))
             ->setText(QStringLiteral(" ") + folder);
+        setSettingsText(m_state.settings.archiveFolder, folder);
+        m_state.unavailableArchiveFolder.clear();
         QCoreApplication::processEvents();
+        m_archiveList->refresh(folder);
     }
     setEnabled(true);
     raise();

@@ -5,7 +5,6 @@
 #include "app/main_menu.h"
 #include "app/program_state.h"
 
-#include "session/progress_reporter.h"
 #include "session/take_session.h"
 
 #include "archive/archive_list.h"
@@ -17,6 +16,7 @@
 #include "widgets/large_button.h"
 #include "widgets/level_meters.h"
 #include "widgets/skin.h"
+#include "widgets/waveform_view.h"
 
 #include "sorvak_widgets.h"
 
@@ -126,7 +126,6 @@ MainWindow::~MainWindow()
     // Capture and the player stop before the controls they report to go.
     m_client->setLevels(nullptr);
     m_session.reset();
-    setProgressTarget(nullptr);
 }
 
 void MainWindow::createControls()
@@ -251,8 +250,14 @@ void MainWindow::initialise()
     connect(&m_timer, &QTimer::timeout, this, &MainWindow::onTimer);
     m_timer.start(30);
 
-    m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, *this, m_skin);
+    m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, *this);
     m_client->setLevels(&m_session->levels());
+    QWidget* frame = sorvak::findControl(this, ids::kViewFrame);
+    m_view = new WaveformView(*m_session, frame->geometry(), frame->parentWidget());
+    m_view->setEdgeCursor(m_skin.edgeCursor);
+    m_view->setCaptionFont(m_skin.largeFont);
+    m_view->show();
+    m_session->setPicture(*m_view);
 
     // The sliders, their labels and the three checkboxes from the Settings record.
     updateGains();
@@ -266,15 +271,14 @@ void MainWindow::initialise()
     static_cast<QCheckBox*>(sorvak::findControl(this, ids::kRecordEnabledBox))->setChecked(m_state.settings.recordEnabled != 0);
     static_cast<QCheckBox*>(sorvak::findControl(this, ids::kPlayEnabledBox))->setChecked(m_state.settings.playEnabled != 0);
 
-    // The waveform view over the frame, the take drawn from the peak cache, capture and the
-    // player started, and the take's duration on the status line.
+    // The take drawn from the peak cache, capture and the player started, and the take's
+    // duration on the status line.
     m_session->initialise();
 
     m_archiveList->refresh(QString::fromUtf8(m_state.settings.archiveFolder));
 
     setWindowTitle(QStringLiteral("Wavelark 2.0"));
     sorvak::findControl(this, ids::kRecordButton)->setFocus();
-    setProgressTarget(this);
 }
 
 void MainWindow::attachMenu()

@@ -3,6 +3,8 @@
 // the level meters. Window thread only.
 #pragma once
 
+#include "session/take_display.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
@@ -17,6 +19,7 @@ class ArchiveList;
 class LevelPeaks;
 class MainMenu;
 class TakeSession;
+class WaveformView;
 struct ProgramState;
 struct Skin;
 
@@ -46,7 +49,8 @@ private:
     std::function<void()> m_firstPaintHandler;
 };
 
-class MainWindow : public QMainWindow {
+// The window shows what the take's session reports (session/take_display.h) on its controls.
+class MainWindow : public QMainWindow, public TakeDisplay {
 public:
     // The pixel size of the client area: 531 x 268 dialog units.
     static const QSize kClientSize;
@@ -62,6 +66,8 @@ public:
     ArchiveList* archiveList() const { return m_archiveList; }
     // Recording, playback and the waveform view.
     TakeSession* session() const { return m_session.get(); }
+    // The waveform view over the waveform frame, drawn by the session. Owned by the client area.
+    WaveformView* waveformView() const { return m_view; }
 
     // Runs a button or menu command, as the window's command handler does.
     void command(int commandId);
@@ -71,6 +77,20 @@ public:
     void updateGains();
     // Timer ticks counted since the window started.
     uint64_t ticks() const { return m_ticks; }
+
+    // TakeDisplay (app/main_display.cpp)
+    void setStatusText(const QString& text) override;
+    void setProgress(int percent) override;
+    void showHealth(const HealthDisplay& display) override;
+    void clearHealth() override;
+    void setRecordButtonText(const QString& text) override;
+    void setPlayButtonText(const QString& text) override;
+    void warn(const QString& caption, const QString& text) override;
+    void error(const QString& caption, const QString& text) override;
+    bool ask(const QString& caption, const QString& text) override;
+    void applyControlStates(const ControlStates& states) override;
+    void refreshArchive() override;
+    void closeWindow() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +110,7 @@ private:
     ClientArea* m_client = nullptr;         // Owned by the window
     ArchiveList* m_archiveList = nullptr;   // Owned by the client area
     MainMenu* m_menu = nullptr;             // Owned by the window
+    WaveformView* m_view = nullptr;         // Owned by the client area
     std::unique_ptr<TakeSession> m_session;
     QTimer m_timer;
     uint64_t m_ticks = 0;

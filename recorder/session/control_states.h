@@ -1,9 +1,7 @@
 // Which of the main window's controls work in each phase of the take's session: one table for
-// Record, Play, Import, Save and the archive's controls, the archive list and the menus.
-// Window thread only.
+// Record, Play, Import, Save and the archive's controls, the archive list and the menus. The
+// window applies the states (session/take_display.h). Window thread only.
 #pragma once
-
-class QMainWindow;
 
 namespace wavelark {
 
@@ -31,8 +29,5 @@ struct ControlStates {
 // The table. Play and Save need a take; while playing the menus stay usable; a save also stills
 // the sliders and the switches, an import the sliders.
 ControlStates controlStates(SessionPhase phase, bool hasTake);
-
-// Enables and disables the window's controls (by identifier) and menus as states says.
-void applyControlStates(QMainWindow& window, const ControlStates& states);
 
 }

@@ -1,54 +1,55 @@
-// The progress reporter.
+// The progress route.
 
 #include "session/progress_reporter.h"
 
-#include "core/identifiers.h"
+#include "session/take_display.h"
+
 #include "core/toolkit_binding.h"
 
-#include "sorvak_widgets.h"
-
 #include <QCoreApplication>
-#include <QLabel>
-#include <QPointer>
-#include <QProgressBar>
+
+#include <utility>
 
 namespace wavelark {
 
 namespace {
 
-QPointer<QWidget> g_window;
-ProgressActivity g_activity = ProgressActivity::Importing;
-unsigned g_calls = 0;
+// The innermost route alive; each route keeps the one it replaced.
+ProgressRoute* g_route = nullptr;
 
 }
 
-void setProgressTarget(QWidget* window)
+ProgressRoute::ProgressRoute(std::function<void(int)> report)
+    : m_report(std::move(report))
+    , m_previous(std::exchange(g_route, this))
 {
-    g_window = window;
-    g_calls = 0;
 }
 
-void setProgressActivity(ProgressActivity activity)
+ProgressRoute::~ProgressRoute()
 {
-    g_activity = activity;
+    g_route = m_previous;
 }
 
 int progressReporter(int percent)
 {
-    if (!g_window)
+    ProgressRoute* route = g_route;
+    if (!route)
         return 0;
-    if (g_calls++ % 20 == 0)
+    if (route->m_calls++ % 20 == 0)
         QCoreApplication::processEvents();
-    // Running events may have closed the window.
-    if (!g_window)
-        return 0;
-    if (auto* bar = qobject_cast<QProgressBar*>(sorvak::findControl(g_window, ids::kProgressBar)))
-        bar->setValue(percent);
-    if (auto* status = qobject_cast<QLabel*>(sorvak::findControl(g_window, ids::kStatusLine))) {
-        const char* activity = g_activity == ProgressActivity::Saving ? " Saving Audio File . . . " : " Importing Audio File . . . ";
-        status->setText(QString::fromUtf8(g_toolkit.strcatmany(activity, g_toolkit.dw2sz(percent), " %", nullptr, nullptr)));
-    }
+    // The route outlives the conversion that calls it, so it is still there after the events.
+    if (route->m_report)
+        route->m_report(percent);
     return 0;
+}
+
+std::function<void(int)> conversionProgress(TakeDisplay& display, ProgressActivity activity)
+{
+    const char* text = activity == ProgressActivity::Saving ? " Saving Audio File . . . " : " Importing Audio File . . . ";
+    return [&display, text](int percent) {
+        display.setProgress(percent);
+        display.setStatusText(QString::fromUtf8(g_toolkit.strcatmany(text, g_toolkit.dw2sz(percent), " %", nullptr, nullptr)));
+    };
 }
 
 }

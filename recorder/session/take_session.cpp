@@ -5,35 +5,17 @@
 #include "take/maximise_journal.h"
 #include "take/peak_cache.h"
 #include "take/raw_take_maximise.h"
-#include "take/take_import.h"
 
-#include "archive/archive_list.h"
-
-#include "core/identifiers.h"
 #include "core/take_format.h"
 #include "core/toolkit_binding.h"
 
-#include "widgets/skin.h"
+#include "wave_device.h"
 
-#include "sorvak_widgets.h"
-
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QScopeGuard>
 #include <QStorageInfo>
-#include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace wavelark {
 
@@ -46,9 +28,15 @@ void pumpMessages()
     QCoreApplication::processEvents();
 }
 
-DeviceChoice recordChoice(const Settings& settings)
+// A stored device the system does not have is recorded from as the default device.
+DeviceChoice recordChoice(const Settings& settings, int32_t* missing)
 {
-    return {settings.recordDevice, settings.bufferSize, settings.bufferCount};
+    DeviceChoice choice{settings.recordDevice, settings.bufferSize, settings.bufferCount};
+    if (choice.device != -1 && (choice.device < 0 || choice.device >= audio::inputDeviceCount())) {
+        *missing = choice.device;
+        choice.device = -1;
+    }
+    return choice;
 }
 
 DeviceChoice playbackChoice(const Settings& settings)
@@ -58,14 +46,13 @@ DeviceChoice playbackChoice(const Settings& settings)
 
 }
 
-TakeSession::TakeSession(Settings& settings, const DataPaths& paths, QMainWindow& window, const Skin& skin)
+TakeSession::TakeSession(Settings& settings, const DataPaths& paths, TakeDisplay& display)
     : m_settings(settings)
     , m_paths(paths)
-    , m_window(window)
-    , m_skin(skin)
+    , m_display(display)
 {
     m_engine = std::make_unique<CaptureEngine>(
-        paths.take(), recordChoice(settings), m_monitor,
+        paths.take(), recordChoice(settings, &m_missingRecordDevice), m_monitor,
         CaptureEngine::Handlers{[this](double elapsed) { setStatusText(recordingStatusText(elapsed)); },
                                 [this] { finishRecording(); }});
     m_player = std::make_unique<TakePlayer>(paths.take(), playbackChoice(settings), m_monitor, [this] {
@@ -86,92 +73,6 @@ TakeSession::TakeSession(Settings& settings, const DataPaths& paths, QMainWindow
 TakeSession::~TakeSession()
 {
     close();
-}
-
-void TakeSession::initialise()
-{
-    m_initialising = true;
-    const auto initialised = qScopeGuard([this] { m_initialising = false; });
-    const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
-    const std::optional<TakeChange> interrupted = readTakeMark(m_paths);
-    const std::optional<InterruptedSave> interruptedSave = clearInterruptedSave(m_paths);
-    // An import stopped before its audio replaced the take left the take, and its picture, as
-    // they were: only its side file goes.
-    const QString importSide = QFile::decodeName(importSidePath(takePath).c_str());
-    const bool takeReplaced = interrupted && !(interrupted == TakeChange::Import && QFile::exists(importSide));
-    bool markRemovable = !interrupted || takeReplaced || QFile::remove(importSide) || !QFile::exists(importSide);
-    if (takeReplaced && measureTake() == 0) {
-        // Nothing was kept of the interrupted take: neither it nor the earlier take's picture stays.
-        markRemovable = !QFile::exists(m_paths.take()) || QFile::remove(m_paths.take());
-        QFile::remove(m_paths.peakCache());
-    }
-    // A maximise stopped part-way is finished from its journal whatever else was interrupted.
-    const bool unfinished = takeReplaced || QFile::exists(QFile::decodeName(maximiseJournalPath(takePath).c_str()));
-    m_hasTake = QFile::exists(m_paths.take());
-    QWidget* frame = sorvak::findControl(&m_window, ids::kViewFrame);
-    m_view = new WaveformView(*this, frame->geometry(), frame->parentWidget());
-    m_view->setEdgeCursor(m_skin.edgeCursor);
-    m_view->setCaptionFont(m_skin.largeFont);
-    m_view->show();
-    // The stored selection belongs to the take before an interrupted one.
-    if (m_hasTake && !unfinished)
-        m_view->setSelection(m_settings.selectionStart, m_settings.selectionEnd);
-    m_takeLength = measureTake();
-
-    m_phase = SessionPhase::Preparing;
-    setStatusText(QString::fromLatin1(kRenderingText));
-    pumpMessages();
-    if (unfinished && m_hasTake)
-        prepareTake(QString::fromLatin1(interrupted == TakeChange::Import ? kImportCaption : kRecordCaption));
-    else if (m_hasTake && !loadPeakCache(m_paths.peakCache(), m_view->waveformImage()))
-        rebuildWaveform();
-    setStatusText(QString());
-    pumpMessages();
-    m_phase = SessionPhase::Idle;
-    m_view->drawSelection();
-    m_view->compose();
-    applyControlStates(m_window, controlStates(m_phase, m_hasTake));
-    if (interrupted)
-        reportRecoveredTake(*interrupted, takeReplaced, markRemovable);
-    if (interruptedSave)
-        reportInterruptedSave(*interruptedSave);
-    if (m_closed)
-        return;
-
-    QString captureProblem;
-    switch (m_engine->start(&captureProblem)) {
-    case CaptureEngine::StartResult::NoInputDevice:
-        // The program ends here: what the start-up finished is said first.
-        showStartupMessages();
-        QMessageBox::critical(&m_window, QString::fromLatin1(kNoInputCaption), QString::fromLatin1(kNoInputText));
-        QMetaObject::invokeMethod(&m_window, [window = &m_window] { window->close(); }, Qt::QueuedConnection);
-        return;
-    case CaptureEngine::StartResult::NotOpened:
-        warn(QString::fromLatin1(kRecordCaption),
-             QStringLiteral("The record device could not be opened (%1), so nothing can be recorded.\n\n"
-                            "Choose another one under Settings > Record Device and restart Wavelark.\n"
-                            "The current take can still be played and saved.")
-                 .arg(captureProblem));
-        break;
-    case CaptureEngine::StartResult::Started:
-        break;
-    }
-    QThread::msleep(50);
-    if (!m_player->open()) {
-        m_playbackProblem = QStringLiteral("The playback device could not be opened, so nothing can be played.\n\n"
-                                           "Choose another one under Settings > Playback Device and restart Wavelark.");
-        warn(QString::fromLatin1(kPlayCaption), m_playbackProblem);
-    }
-    showDuration();
-    m_view->clearStatusCache();
-    m_view->updateStatus();
-}
-
-void TakeSession::showStartupMessages()
-{
-    m_initialising = false;
-    for (const auto& [caption, text] : std::exchange(m_startupMessages, {}))
-        warn(caption, text);
 }
 
 void TakeSession::close()
@@ -195,9 +96,7 @@ void TakeSession::recordCommand()
         finishRecording();
         return;
     }
-    if (QMessageBox::question(&m_window, QString::fromLatin1(kRecordCaption), QString::fromLatin1(kConfirmRecordText),
-                              QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes)
+    if (!m_display.ask(QString::fromLatin1(kRecordCaption), QString::fromLatin1(kConfirmRecordText)))
         return;
     QString error;
     if (!m_engine->startRecording(&error)) {
@@ -215,7 +114,7 @@ void TakeSession::recordCommand()
     m_view->setSelection(0, 0);
     m_view->drawSelection();
     m_view->compose();
-    setButtonText(ids::kRecordButton, QStringLiteral("Stop"));
+    m_display.setRecordButtonText(QStringLiteral("Stop"));
     enterPhase(SessionPhase::Recording);
     updateRecordingHealth();
     if (!markProblem.isEmpty())
@@ -226,43 +125,6 @@ void TakeSession::recordCommand()
                  .arg(markProblem));
 }
 
-void TakeSession::reportRecoveredTake(TakeChange change, bool takeReplaced, bool markRemovable)
-{
-    const QString length = wholeSecondsText(takeSeconds(m_takeLength));
-    QString text;
-    if (change == TakeChange::Import && !takeReplaced)
-        text = QStringLiteral("The last import was interrupted before its audio replaced the take, so the take is "
-                              "the one from before it.");
-    else if (change == TakeChange::Import)
-        text = m_hasTake ? QStringLiteral("The last import was interrupted after its audio replaced the take.\n\n"
-                                          "The take has been finished as the import would have done: %1 of audio.")
-                               .arg(length)
-                         : QStringLiteral("The last import was interrupted before any audio was kept, so there is no take.");
-    else
-        text = m_hasTake ? QStringLiteral("The last recording was interrupted before it was stopped.\n\n"
-                                          "Its take has been recovered and finished as Stop would have done: "
-                                          "%1 of audio.")
-                               .arg(length)
-                         : QStringLiteral("The last recording was interrupted before any audio was kept, "
-                                          "so there is no take.");
-    // A mark left in place only repeats this finish at the next start, which changes nothing.
-    if (!markRemovable || !removeMark(m_paths.recordingMark()))
-        text += QStringLiteral("\n\nThe mark of the interrupted work could not be removed (%1), so this "
-                               "will be shown again at the next start.")
-                    .arg(m_paths.recordingMark());
-    warn(QString::fromLatin1(change == TakeChange::Import ? kImportCaption : kRecordCaption), text);
-}
-
-void TakeSession::reportInterruptedSave(const InterruptedSave& save)
-{
-    QString text = QStringLiteral("The last save was interrupted before it was finished, so \"%1\" was not saved. "
-                                  "The take is unchanged: select the part again and save it.")
-                       .arg(save.fileName);
-    if (!save.leftOver.isEmpty())
-        text += QStringLiteral("\n\nWhat the save left could not be removed: %1").arg(save.leftOver.join(QStringLiteral(", ")));
-    warn(QString::fromLatin1(kSaveCaption), text);
-}
-
 void TakeSession::finishRecording()
 {
     if (!m_takeInProgress || m_phase == SessionPhase::Preparing)
@@ -270,14 +132,14 @@ void TakeSession::finishRecording()
     const CaptureEngine::TakeEnding ending = m_engine->stopRecording();
     m_hasTake = true;
     enterPhase(SessionPhase::Preparing);
-    clearHealth();
-    setProgress(0);
-    setButtonText(ids::kRecordButton, QStringLiteral("Record"));
+    m_display.clearHealth();
+    m_display.setProgress(0);
+    m_display.setRecordButtonText(QStringLiteral("Record"));
     prepareTake(QString::fromLatin1(kRecordCaption));
     const bool markRemoved = removeMark(m_paths.recordingMark());
     m_takeInProgress = false;
     enterPhase(SessionPhase::Idle);
-    showHealth(takeSummaryDisplay(ending.health));
+    m_display.showHealth(takeSummaryDisplay(ending.health));
     // Also while the window closes: the user learns why the take is short or has gaps.
     if (!ending.faultMessage.isEmpty())
         warn(QString::fromLatin1(kRecordCaption), ending.faultMessage);
@@ -294,7 +156,7 @@ void TakeSession::prepareTake(const QString& caption)
 {
     const std::string path = QFile::encodeName(m_paths.take()).toStdString();
     const BlockProgress rewriteProgress = [this](int percent) {
-        setProgress(percent);
+        m_display.setProgress(percent);
         setStatusText(QStringLiteral(" Maximizing Audio ... %1 %").arg(percent));
         pumpMessages();
     };
@@ -305,12 +167,12 @@ void TakeSession::prepareTake(const QString& caption)
                                           : maximiseRawTake(
                                                 path,
                                                 [this](int percent) {
-                                                    setProgress(percent);
+                                                    m_display.setProgress(percent);
                                                     setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
                                                     pumpMessages();
                                                 },
                                                 rewriteProgress);
-    setProgress(0);
+    m_display.setProgress(0);
     if (result.failed)
         warn(caption,
              QStringLiteral("The Recording File could not be maximised: %1\n\nThe take has been kept as it was recorded%2.")
@@ -320,20 +182,29 @@ void TakeSession::prepareTake(const QString& caption)
     m_view->clearWaveform();
     setStatusText(QString::fromLatin1(kRenderingText));
     pumpMessages();
-    rebuildWaveform();
+    const bool cached = rebuildWaveform();
     m_view->drawSelection();
     m_view->compose();
     showDuration();
     pumpMessages();
+    if (!cached)
+        warn(caption, QStringLiteral("The take is complete, but its waveform picture could not be written to %1 "
+                                     "(is the disk full?).\n\nIt will be drawn from the take again at the next start.")
+                          .arg(m_paths.peakCache()));
 }
 
-void TakeSession::rebuildWaveform()
+bool TakeSession::rebuildWaveform()
 {
-    buildPeakCache(m_paths.take(), m_paths.peakCache(), m_view->waveformImage(), [this](int) {
+    const PeakCacheResult result = buildPeakCache(m_paths.take(), m_paths.peakCache(), m_view->waveformImage(), [this](int) {
         // The user sees the waveform grow.
         m_view->compose();
         pumpMessages();
     });
+    if (!result.takeOpened || result.cacheWritten)
+        return true;
+    // The cache left is an earlier take's: the next start must not draw it as this one.
+    QFile::remove(m_paths.peakCache());
+    return false;
 }
 
 void TakeSession::showDuration()
@@ -346,7 +217,7 @@ void TakeSession::playCommand()
     if (m_player->playing()) {
         m_player->stopPlaying();
         m_tail = false;
-        setButtonText(ids::kPlayButton, QStringLiteral("Play"));
+        m_display.setPlayButtonText(QStringLiteral("Play"));
         enterPhase(SessionPhase::Idle);
         m_view->compose();
         return;
@@ -363,7 +234,7 @@ void TakeSession::playCommand()
         m_tail = false;
         return;
     }
-    setButtonText(ids::kPlayButton, QStringLiteral("Stop"));
+    m_display.setPlayButtonText(QStringLiteral("Stop"));
     enterPhase(SessionPhase::Playing);
 }
 
@@ -388,35 +259,8 @@ void TakeSession::timerTick(uint64_t tick)
 void TakeSession::updateRecordingHealth()
 {
     const RecordingHealth health = m_engine->health();
-    showHealth(recordingHealthDisplay(
+    m_display.showHealth(recordingHealthDisplay(
         health, recordingSecondsLeft(m_freeSpace ? m_freeSpace() : std::nullopt, health.takeBytes, kLargestTake)));
-}
-
-void TakeSession::showHealth(const HealthDisplay& display)
-{
-    auto* bar = static_cast<QProgressBar*>(sorvak::findControl(&m_window, ids::kProgressBar));
-    if (!bar)
-        return;
-    // The bar is a few pixels high: its text is drawn to fit.
-    QFont font = bar->font();
-    font.setPixelSize(std::max(8, bar->height() - 3));
-    bar->setFont(font);
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Text, display.warning ? QColor(192, 0, 0) : QColor(0, 0, 0));
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
-    bar->setPalette(palette);
-    bar->setAlignment(Qt::AlignCenter);
-    bar->setFormat(display.text);
-    bar->setToolTip(display.text);
-    bar->setTextVisible(true);
-}
-
-void TakeSession::clearHealth()
-{
-    if (auto* bar = static_cast<QProgressBar*>(sorvak::findControl(&m_window, ids::kProgressBar))) {
-        bar->setTextVisible(false);
-        bar->setToolTip(QString());
-    }
 }
 
 void TakeSession::setGains(double recordGain, double playGain)
@@ -469,20 +313,19 @@ bool TakeSession::save(SaveRange range, const SaveChoices& choices)
     job.quality = choices.quality;
 
     enterPhase(SessionPhase::Saving);
-    clearHealth();
-    setProgress(0);
+    m_display.clearHealth();
+    m_display.setProgress(0);
     setStatusText(QStringLiteral(" Preparing Audio ..."));
     pumpMessages();
+    const ProgressRoute conversion(conversionProgress(m_display, ProgressActivity::Saving));
     // Without its mark an interrupted save would leave its side file in the archive folder.
     const QString markProblem = writeSavingMark(m_paths, QFile::decodeName(sidePathOf(job.destinationPath).c_str()));
     const SaveResult result = saveRange(
         job,
         [this](SavePhase phase, int percent) {
-            setProgress(percent);
-            if (phase == SavePhase::Converting) {
-                setProgressActivity(ProgressActivity::Saving);
+            m_display.setProgress(percent);
+            if (phase == SavePhase::Converting)
                 return;
-            }
             if (phase == SavePhase::Scanning)
                 setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
             else if (phase == SavePhase::Processing)
@@ -491,9 +334,8 @@ bool TakeSession::save(SaveRange range, const SaveChoices& choices)
         },
         &progressReporter);
     removeMark(m_paths.savingMark());
-    setProgressActivity(ProgressActivity::Importing);
-    refreshArchive();
-    setProgress(0);
+    m_display.refreshArchive();
+    m_display.setProgress(0);
     m_view->clearStatusCache();
     m_view->updateStatus();
     enterPhase(SessionPhase::Idle);
@@ -501,78 +343,14 @@ bool TakeSession::save(SaveRange range, const SaveChoices& choices)
         warn(QString::fromLatin1(kSaveCaption), QString::fromStdString(result.message));
         return false;
     }
-    setStatusText(QStringLiteral(" Saved : ") + fileName);
+    // The status line keeps the take's duration and selection; what was saved goes to the bar.
+    m_display.showHealth(HealthDisplay{QStringLiteral(" Saved : ") + fileName, false});
     if (!markProblem.isEmpty())
         warn(QString::fromLatin1(kSaveCaption),
              QStringLiteral("The file was saved, but the mark of the save could not be written (%1): had Wavelark "
                             "been interrupted, a partial file could have been left in the archive folder.")
                  .arg(markProblem));
     return true;
-}
-
-bool TakeSession::import(const QString& path)
-{
-    if (m_phase != SessionPhase::Idle)
-        return false;
-    if (QMessageBox::question(&m_window, QString::fromLatin1(kConfirmImportCaption),
-                              QString::fromLatin1(kConfirmImportText), QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes)
-        return false;
-    enterPhase(SessionPhase::Importing);
-    clearHealth();
-    setProgress(0);
-    setProgressActivity(ProgressActivity::Importing);
-    // From here to the end of the take's preparation a kill is finished at the next start.
-    const QString markProblem = writeTakeMark(m_paths, TakeChange::Import);
-    // The old take, its picture and selection stay until the new take is complete.
-    const ImportResult result = importIntoTake(
-        QFile::encodeName(path).toStdString(), QFile::encodeName(m_paths.take()).toStdString(),
-        [this](int percent) {
-            setStatusText(QStringLiteral(" Importing Audio File ...%1 %").arg(percent));
-            pumpMessages();
-            setProgress(percent);
-        },
-        &progressReporter);
-    setProgress(0);
-    if (!result.ok()) {
-        removeMark(m_paths.recordingMark());
-        enterPhase(SessionPhase::Idle);
-        showDuration();
-        if (result.failure == ImportFailure::IncorrectFormat)
-            QMessageBox::critical(&m_window, QString::fromLatin1(kIncorrectFormatCaption),
-                                  QString::fromLatin1(kIncorrectFormatText));
-        else
-            warn(QString::fromLatin1(kImportCaption), QString::fromStdString(result.message));
-        return false;
-    }
-    m_hasTake = true;
-    m_view->clearWaveform();
-    m_view->clearComposed();
-    m_view->clearSelectionImage();
-    m_view->setSelection(0, 0);
-    m_player->setPlayCursor(0.0);
-    m_view->compose();
-    enterPhase(SessionPhase::Preparing);
-    prepareTake(QString::fromLatin1(kImportCaption));
-    const bool markRemoved = removeMark(m_paths.recordingMark());
-    enterPhase(SessionPhase::Idle);
-    if (!markProblem.isEmpty())
-        warn(QString::fromLatin1(kImportCaption),
-             QStringLiteral("The file was imported, but the mark of the import could not be written (%1): had "
-                            "Wavelark been interrupted, the take would not have been finished at the next start.")
-                 .arg(markProblem));
-    else if (!markRemoved)
-        warn(QString::fromLatin1(kImportCaption),
-             QStringLiteral("The take is complete, but the mark of its import could not be removed (%1), so the "
-                            "take will be finished again at the next start.")
-                 .arg(m_paths.recordingMark()));
-    return true;
-}
-
-void TakeSession::refreshArchive()
-{
-    if (auto* archive = m_window.findChild<ArchiveList*>(QLatin1String(ArchiveList::kObjectName)))
-        archive->refresh(QString::fromUtf8(m_settings.archiveFolder));
 }
 
 bool TakeSession::selectionAllowed() const
@@ -621,8 +399,7 @@ void TakeSession::playSelection(bool tail)
 
 void TakeSession::setStatusText(const QString& text)
 {
-    if (auto* status = static_cast<QLabel*>(sorvak::findControl(&m_window, ids::kStatusLine)))
-        status->setText(text);
+    m_display.setStatusText(text);
 }
 
 void TakeSession::selectionDrawn(uint32_t firstEdge, uint32_t secondEdge)
@@ -636,19 +413,7 @@ void TakeSession::enterPhase(SessionPhase phase)
     m_phase = phase;
     // A window that is closing keeps its controls as they are.
     if (!m_closed)
-        applyControlStates(m_window, controlStates(phase, m_hasTake));
-}
-
-void TakeSession::setButtonText(int control, const QString& text)
-{
-    if (auto* button = static_cast<QAbstractButton*>(sorvak::findControl(&m_window, control)))
-        button->setText(text);
-}
-
-void TakeSession::setProgress(int percent)
-{
-    if (auto* progress = static_cast<QProgressBar*>(sorvak::findControl(&m_window, ids::kProgressBar)))
-        progress->setValue(percent);
+        m_display.applyControlStates(controlStates(phase, m_hasTake));
 }
 
 void TakeSession::warn(const QString& caption, const QString& text)
@@ -657,7 +422,7 @@ void TakeSession::warn(const QString& caption, const QString& text)
         m_startupMessages.emplace_back(caption, text);
         return;
     }
-    QMessageBox::warning(&m_window, caption, text);
+    m_display.warn(caption, text);
 }
 
 uint32_t TakeSession::measureTake() const

@@ -1,14 +1,17 @@
 // The take's session in the main window: the recording engine, the player, the monitor FIFO and
-// the waveform view together, with the Record and Play commands, the stop processing of a new
+// the waveform picture together, with the Record and Play commands, the stop processing of a new
 // take (raw take maximise, peak cache rebuild, duration) and the enable states that go with
 // them. A recording interrupted before its stop processing finished (the program killed, a power
-// loss) is found at the next initialise by the mark it left, and finished then. The main window
-// owns one, creates it in its initialisation and closes it when the window closes. Window
-// thread only; the engines' workers reach it only through posted calls.
+// loss) is found at the next initialise by the mark it left, and finished then
+// (session/recovery_plan.h). The session touches no widget: it shows everything through a
+// TakeDisplay and draws on a WaveformPicture. The main window owns one, creates it in its
+// initialisation and closes it when the window closes. Window thread only; the engines' workers
+// reach it only through posted calls.
 #pragma once
 
 #include "session/control_states.h"
 #include "session/recording_health.h"
+#include "session/take_display.h"
 #include "session/work_marks.h"
 
 #include "audio/capture_engine.h"
@@ -20,7 +23,7 @@
 #include "core/data_folders.h"
 #include "core/settings.h"
 
-#include "widgets/waveform_view.h"
+#include "widgets/waveform_picture.h"
 
 #include <QString>
 
@@ -31,11 +34,9 @@
 #include <utility>
 #include <vector>
 
-class QMainWindow;
-
 namespace wavelark {
 
-struct Skin;
+struct RecoveryPlan;
 
 inline constexpr char kRecordCaption[] = "RECORD";
 inline constexpr char kConfirmRecordText[] = "Confirm Record?";
@@ -49,15 +50,21 @@ inline constexpr char kConfirmImportText[] = "Importing will overwrite current R
 class TakeSession : public WaveformHost {
 public:
     // settings is the program's record: the session reads the devices, buffers and switches from
-    // it and writes the selection into it. window holds the controls by identifier (the waveform
-    // frame 1030 among them). settings, paths, window and skin must outlive the session.
-    TakeSession(Settings& settings, const DataPaths& paths, QMainWindow& window, const Skin& skin);
+    // it and writes the selection into it. settings, paths and display must outlive the session.
+    // A stored record device that the system does not have (unplugged, or a damaged settings
+    // file) is replaced by the default device for this run; the record keeps it.
+    TakeSession(Settings& settings, const DataPaths& paths, TakeDisplay& display);
     ~TakeSession() override;
 
-    // Creates the view over the waveform frame, draws the take from the peak cache (or rebuilds
-    // it) with the stored selection, then starts capture, waits 50 ms and opens the player. No
-    // input device: the "ERROR" message, and the window is closed. A record or playback device
-    // that cannot be opened is reported; the rest of the program works without it.
+    // The picture the take is drawn on (the window's waveform view, whose host is this session).
+    // Set once, before initialise; it must outlive the session's use of it (up to close()).
+    void setPicture(WaveformPicture& picture) { m_view = &picture; }
+
+    // Finishes or clears what an interrupted recording, import or save left, draws the take from
+    // the peak cache (or rebuilds it) with the stored selection, then starts capture, waits 50 ms
+    // and opens the player. No input device: the "ERROR" message, and the window is closed. A
+    // record or playback device that cannot be opened is reported, as is a stored record device
+    // replaced by the default one; the rest of the program works without it.
     void initialise();
     // Stops capture (a recording running is finished and kept as any take) and the player. Call
     // when the window closes; idempotent.
@@ -80,19 +87,24 @@ public:
     // to the larger; nothing when there is no selection or no take.
     std::optional<SaveRange> selectedRange() const;
     // Saves the range of the take into the archive folder with the save dialog's choices (name,
-    // format, quality, fades and maximise), then refreshes the archive list. The controls
-    // rest meanwhile and the window repaints. A save that fails says what failed and that no
-    // file was left; true when the file was written and read back.
+    // format, quality, fades and maximise), then refreshes the archive list. The controls rest
+    // meanwhile and the window repaints. Afterwards the status line shows the take and its
+    // selection again and the idle progress bar " Saved : " and the file's name. A save that
+    // fails says what failed and that no file was left; true when the file was written and read
+    // back.
     bool save(SaveRange range, const SaveChoices& choices);
     // Imports the file at path in place of the take after "Confirm Import": the old take, its
     // waveform and selection stay until the new take is complete. Then maximises and draws the
-    // new take. A refused or failed import says so. True when the take was replaced.
+    // new take; the controls, the level sliders too, rest until it is drawn. The take mark says
+    // "import" from the start and "replaced" from just before the new take is renamed over the
+    // old one, so that a start after a kill knows which take it finds. A refused or failed import
+    // says so. True when the take was replaced.
     bool import(const QString& path);
 
     bool hasTake() const { return m_hasTake; }
     bool takeInProgress() const { return m_takeInProgress; }
     SessionPhase phase() const { return m_phase; }
-    WaveformView* view() const { return m_view; }
+    WaveformPicture* view() const { return m_view; }
     CaptureEngine& engine() { return *m_engine; }
     TakePlayer& player() { return *m_player; }
     const LevelPeaks& levels() const { return m_engine->levels(); }
@@ -124,32 +136,32 @@ private:
     void finishRecording();
     // The take's health in the idle progress bar (see session/recording_health.h).
     void updateRecordingHealth();
-    void showHealth(const HealthDisplay& display);
-    void clearHealth();
+    // Carries out the start-up's recovery plan up to the drawing of the take; false when a
+    // removal the plan needs failed (the take mark then stays).
+    bool applyRecovery(const RecoveryPlan& plan);
     // After the start-up finish of an interrupted recording or import: says what was kept and
-    // removes the take mark (only when markRemovable: an empty take that could not be removed
-    // keeps it). takeReplaced is false for an import stopped before its audio replaced the take.
-    void reportRecoveredTake(TakeChange change, bool takeReplaced, bool markRemovable);
+    // removes the take mark (only when markRemovable).
+    void reportRecoveredTake(const RecoveryPlan& plan, bool markRemovable);
     // After the start-up clearing of an interrupted save: says that the file was not saved.
     void reportInterruptedSave(const InterruptedSave& save);
+    void startDevices();
     void prepareTake(const QString& caption);
-    void refreshArchive();
-    void rebuildWaveform();
+    // Draws the waveform afresh and writes the peak cache; false when the cache could not be
+    // written (the stale one is then removed, so the next start draws from the take).
+    bool rebuildWaveform();
     void showDuration();
     void enterPhase(SessionPhase phase);
-    void setButtonText(int control, const QString& text);
-    void setProgress(int percent);
     void warn(const QString& caption, const QString& text);
     uint32_t measureTake() const;
 
     Settings& m_settings;
     const DataPaths& m_paths;
-    QMainWindow& m_window;
-    const Skin& m_skin;
+    TakeDisplay& m_display;
     MonitorFifo m_monitor;
     std::unique_ptr<CaptureEngine> m_engine;
     std::unique_ptr<TakePlayer> m_player;
-    WaveformView* m_view = nullptr;  // Owned by the window's client area
+    WaveformPicture* m_view = nullptr;  // The window's waveform view
+    int32_t m_missingRecordDevice = -1; // a stored record device the system does not have
     SessionPhase m_phase = SessionPhase::Idle;
     uint32_t m_takeLength = 0;
     bool m_hasTake = false;

@@ -15,6 +15,7 @@ namespace wavelark {
 namespace {
 
 constexpr char kImportMark[] = "import\n";
+constexpr char kImportReplacingMark[] = "replaced\n";
 
 QString writeMark(const QString& path, const QByteArray& content, const QString& folder)
 {
@@ -83,6 +84,17 @@ std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths)
             save.leftOver << path;
     }
     return save;
+}
+
+QString writeImportReplacingMark(const DataPaths& paths)
+{
+    return writeMark(paths.recordingMark(), QByteArray(kImportReplacingMark), paths.folder);
+}
+
+bool takeMarkSaysImportReplacing(const DataPaths& paths)
+{
+    QFile mark(paths.recordingMark());
+    return mark.open(QIODevice::ReadOnly) && mark.read(64) == kImportReplacingMark;
 }
 
 }

@@ -23,6 +23,15 @@ QString writeTakeMark(const DataPaths& paths, TakeChange change);
 // recording, as marks were before imports had one.
 std::optional<TakeChange> readTakeMark(const DataPaths& paths);
 
+// Rewrites the take mark of an import just before its audio is renamed over the take, so that a
+// start after a kill can tell the take replaced from the take kept. Empty on success, else the
+// system's reason (the mark may then still say "import", or nothing).
+QString writeImportReplacingMark(const DataPaths& paths);
+
+// Whether the take mark is the one writeImportReplacingMark writes (readTakeMark, which knows
+// nothing of it, reads it as a recording).
+bool takeMarkSaysImportReplacing(const DataPaths& paths);
+
 // Writes the saving mark naming the side file the save writes in the archive folder. Empty on
 // success, else the system's reason.
 QString writeSavingMark(const DataPaths& paths, const QString& sidePath);

@@ -59,7 +59,8 @@ std::string importSidePath(const std::string& takePath)
 }
 
 ImportResult importIntoTake(const std::string& sourcePath, const std::string& takePath,
-                            const BlockProgress& copyProgress, SorvakProgressFunction decodeProgress)
+                            const BlockProgress& copyProgress, SorvakProgressFunction decodeProgress,
+                            const std::function<void()>& beforeReplace)
 {
     const std::string sidePath = importSidePath(takePath);
     const std::string name = quoted(sourcePath);
@@ -120,6 +121,8 @@ ImportResult importIntoTake(const std::string& sourcePath, const std::string& ta
     if (written != static_cast<ssize_t>(kHeaderBytes) || !side.close())
         return refused(ImportFailure::SideFile,
                        "The file " + quoted(sidePath) + " could not be written: " + systemReason() + ".", sidePath);
+    if (beforeReplace)
+        beforeReplace();
     if (::rename(sidePath.c_str(), takePath.c_str()) != 0)
         return refused(ImportFailure::Commit,
                        "The imported audio could not replace the recording " + quoted(takePath) + ": " + systemReason() + ".",

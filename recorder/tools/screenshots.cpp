@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/recorder_application.h"
 #include "session/take_session.h"
+#include "widgets/waveform_view.h"
 
 #include "sorvak_widgets.h"
 
@@ -262,7 +263,7 @@ int main(int argc, char** argv)
         window->command(wavelark::ids::kAbout);
     });
     later(1800, [window] {
-        wavelark::WaveformView* view = window->session()->view();
+        wavelark::WaveformView* view = window->waveformView();
         view->setSelection(140, 360);
         view->drawSelection();
         view->compose();

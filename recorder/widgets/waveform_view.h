@@ -5,9 +5,10 @@
 // about the rest of the program and runs Play. Window thread only.
 #pragma once
 
+#include "widgets/waveform_picture.h"
+
 #include <QCursor>
 #include <QFont>
-#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -15,53 +16,27 @@
 
 namespace wavelark {
 
-// What the view needs from the window.
-class WaveformHost {
-public:
-    virtual ~WaveformHost() = default;
-    // A take exists and no save or import runs: the mouse may change the selection.
-    virtual bool selectionAllowed() const = 0;
-    virtual bool recording() const = 0;
-    virtual double recordingSeconds() const = 0;
-    virtual bool playing() const = 0;
-    virtual double playCursor() const = 0;
-    virtual void setPlayCursor(double column) = 0;
-    // Stops playing when it runs (the Play command while playing).
-    virtual void stopPlaying() = 0;
-    // Plays the selection (the Play command while idle); tail plays only its last two seconds.
-    virtual void playSelection(bool tail) = 0;
-    // The last measured length of the take in bytes.
-    virtual uint32_t takeLength() const = 0;
-    virtual void setStatusText(const QString& text) = 0;
-    // The selection was drawn with these edges: the host keeps them for the next start.
-    virtual void selectionDrawn(uint32_t firstEdge, uint32_t secondEdge) = 0;
-};
-
-class WaveformView : public QWidget {
+class WaveformView : public QWidget, public WaveformPicture {
 public:
     // host must outlive the view. The view takes the geometry given, normally the waveform
     // frame's 555 x 115 pixels.
     WaveformView(WaveformHost& host, const QRect& geometry, QWidget* parent);
 
-    QImage& waveformImage() { return m_waveform; }
+    // WaveformPicture
+    QImage& waveformImage() override { return m_waveform; }
+    void clearWaveform() override;
+    void clearComposed() override;
+    void clearSelectionImage() override;
+    void drawSelection() override;
+    void compose() override;
+    void updateStatus() override;
+    void clearStatusCache() override { m_statusCache.clear(); }
+    uint32_t firstEdge() const override { return m_firstEdge; }
+    uint32_t secondEdge() const override { return m_secondEdge; }
+    void setSelection(uint32_t firstEdge, uint32_t secondEdge) override;
+
     const QImage& composedImage() const { return m_composed; }
     const QImage& selectionImage() const { return m_selection; }
-
-    void clearWaveform();
-    void clearComposed();
-    void clearSelectionImage();
-    // Fills the selection image black with a white band between the smaller and the larger edge,
-    // and hands both edges to the host.
-    void drawSelection();
-    // Builds the composed image and repaints the view.
-    void compose();
-    // Writes " Duration : ... / Selection : ..." when there is a selection and the text changed.
-    void updateStatus();
-    void clearStatusCache() { m_statusCache.clear(); }
-
-    uint32_t firstEdge() const { return m_firstEdge; }
-    uint32_t secondEdge() const { return m_secondEdge; }
-    void setSelection(uint32_t firstEdge, uint32_t secondEdge);
     // Hover edge: 0 none, 1 first edge, 2 second edge.
     int hoverEdge() const { return m_hoverEdge; }
     void setEdgeCursor(const QCursor& cursor) { m_edgeCursor = cursor; }

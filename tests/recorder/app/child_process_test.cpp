@@ -111,13 +111,15 @@ std::vector<int16_t> bytesSamples(const std::string& bytes)
 }
 
 // A recording killed part-way leaves its mark, the take up to its last buffer (never maximised)
-// and the earlier take's wd.dat. An import killed part-way leaves a mark saying so, and its side
-// file while its audio has not yet replaced the take.
+// and the earlier take's wd.dat. An import killed part-way leaves a mark saying so ("import", and
+// "replaced" from just before its audio is renamed over the take), and its side file while its
+// audio has not yet replaced the take.
 struct InterruptedRecording {
     const char* name;
     int frames;           // of the ramp in the take; -1: no take file at all
     const char* mark;     // the mark's content
     bool importSide;      // the import's side file is still there
+    bool takeKept;        // the take and its picture from before the import stay as they were
     const char* caption;  // of the one message of the start after it
     const char* message;  // its text, '\n' shown as '|'
 };
@@ -189,7 +191,7 @@ TEST_P(InterruptedRecordingProcess, IsFinishedAtTheNextStartAndReportedOnce)
     EXPECT_EQ(messages(), std::string(state.caption) + "\n" + state.message + "\n");
     EXPECT_FALSE(std::filesystem::exists(mark()));
     EXPECT_FALSE(std::filesystem::exists(side));
-    if (state.importSide) {
+    if (state.takeKept) {
         // The take and its picture from before the import stay as they were.
         EXPECT_EQ(testing::readFile(take()), sampleBytes(ramp));
         EXPECT_EQ(testing::readFile(cache()), staleCache);
@@ -260,17 +262,25 @@ TEST_F(InterruptedRecordingProcess, KilledWhileRecordingKeepsEveryFrameWrittenAn
 INSTANTIATE_TEST_SUITE_P(
     States, InterruptedRecordingProcess,
     ::testing::Values(
-        InterruptedRecording{"ThreeSecondsKept", 132300, "", false, "RECORD",
+        InterruptedRecording{"ThreeSecondsKept", 132300, "", false, false, "RECORD",
                              "The last recording was interrupted before it was stopped.||Its take has been "
                              "recovered and finished as Stop would have done: 0:03 of audio."},
-        InterruptedRecording{"EmptyTake", 0, "", false, "RECORD",
+        InterruptedRecording{"EmptyTake", 0, "", false, false, "RECORD",
                              "The last recording was interrupted before any audio was kept, so there is no take."},
-        InterruptedRecording{"NoTake", -1, "", false, "RECORD",
+        InterruptedRecording{"NoTake", -1, "", false, false, "RECORD",
                              "The last recording was interrupted before any audio was kept, so there is no take."},
-        InterruptedRecording{"ImportAfterItReplacedTheTake", 220500, "import\n", false, "IMPORT",
+        InterruptedRecording{"ImportAfterItReplacedTheTake", 220500, "replaced\n", false, false, "IMPORT",
                              "The last import was interrupted after its audio replaced the take.||The take has "
                              "been finished as the import would have done: 0:05 of audio."},
-        InterruptedRecording{"ImportBeforeItReplacedTheTake", 44100, "import\n", true, "IMPORT",
+        InterruptedRecording{"ImportBeforeItReplacedTheTake", 44100, "import\n", true, true, "IMPORT",
+                             "The last import was interrupted before its audio replaced the take, so the take is "
+                             "the one from before it."},
+        InterruptedRecording{"ImportReplacingBeforeTheRename", 44100, "replaced\n", true, true, "IMPORT",
+                             "The last import was interrupted before its audio replaced the take, so the take is "
+                             "the one from before it."},
+        // Killed after the mark was written but before the side file was created: the take is
+        // the one from before, not an import to finish.
+        InterruptedRecording{"ImportBeforeItsSideFile", 88200, "import\n", false, true, "IMPORT",
                              "The last import was interrupted before its audio replaced the take, so the take is "
                              "the one from before it."}),
     [](const ::testing::TestParamInfo<InterruptedRecording>& info) { return std::string(info.param.name); });

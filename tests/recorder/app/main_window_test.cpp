@@ -8,6 +8,7 @@
 #include "widgets/level_meters.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
+#include "archive/archive_list.h"
 #include "session/progress_reporter.h"
 #include "app/recorder_application.h"
 
@@ -32,6 +33,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -55,6 +57,16 @@ protected:
         ASSERT_NE(m_window, nullptr);
     }
     void TearDown() override { m_recorder.shutDown(); }
+    // The "Change Archive Folder" dialog, when it comes, chooses folder.
+    void answerFolderChoice(const std::filesystem::path& folder)
+    {
+        m_boxes.onTitle(QStringLiteral("Change Archive Folder"), [folder](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            dialog->setDirectory(QString::fromStdString(folder.string()));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+    }
     template <typename Widget = QWidget>
     Widget* control(int id)
     {
@@ -264,13 +276,15 @@ TEST_F(MainWindowTest, CheckboxesWriteTheirFields)
 TEST_F(MainWindowTest, ProgressReporterShowsThePercentageAndNeverCancels)
 {
     start();
-    EXPECT_EQ(progressReporter(42), 0);
-    EXPECT_EQ(control<QProgressBar>(ids::kProgressBar)->value(), 42);
-    EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Importing Audio File . . . 42 %"));
-    setProgressActivity(ProgressActivity::Saving);
+    {
+        const ProgressRoute importing(conversionProgress(*m_window, ProgressActivity::Importing));
+        EXPECT_EQ(progressReporter(42), 0);
+        EXPECT_EQ(control<QProgressBar>(ids::kProgressBar)->value(), 42);
+        EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Importing Audio File . . . 42 %"));
+    }
+    const ProgressRoute saving(conversionProgress(*m_window, ProgressActivity::Saving));
     EXPECT_EQ(progressReporter(7), 0);
     EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Saving Audio File . . . 7 %"));
-    setProgressActivity(ProgressActivity::Importing);
 }
 
 TEST_F(MainWindowTest, AboutBoxNamesTheBuild)
@@ -291,6 +305,41 @@ TEST_F(MainWindowTest, CancelledFolderChoiceKeepsTheArchiveFolder)
     EXPECT_TRUE(m_window->isEnabled());
 }
 
+// The label and the record say the new folder before its files are listed (the window repaints
+// between): a snapshot at every turn of the event loop sees them changed while the list is not.
+TEST_F(MainWindowTest, ChosenFolderIsShownAndKeptBeforeItIsListed)
+{
+    start();
+    const std::filesystem::path folder = m_home.folder().path() / "chosen";
+    std::filesystem::create_directories(folder);
+    testing::writeFile(folder / "tone.wav", std::string(4000, '\0'));
+    const std::string stored = folder.string() + "/";
+    struct Snapshot {
+        QString label;
+        std::string folder;
+        int listed;
+        bool operator==(const Snapshot&) const = default;
+    };
+    std::vector<Snapshot> seen;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const Snapshot now{control<QLabel>(ids::kArchiveFolderText)->text(),
+                           std::string(m_recorder.state().settings.archiveFolder),
+                           m_window->archiveList()->topLevelItemCount()};
+        if (seen.empty() || !(seen.back() == now))
+            seen.push_back(now);
+    });
+    watch.start();
+    answerFolderChoice(folder);
+    QTest::mouseClick(control(ids::kFolderButton), Qt::LeftButton);
+    watch.stop();
+    EXPECT_EQ(std::string(m_recorder.state().settings.archiveFolder), stored);
+    EXPECT_EQ(m_window->archiveList()->topLevelItemCount(), 1);
+    const Snapshot beforeListing{QString::fromStdString(" " + stored), stored, 0};
+    EXPECT_NE(std::find(seen.begin(), seen.end(), beforeListing), seen.end());
+}
+
 using testing::FakeOpener;
 
 TEST_F(MainWindowTest, FolderTooLongForTheSettingsIsRefusedWithAMessage)
@@ -300,12 +349,7 @@ TEST_F(MainWindowTest, FolderTooLongForTheSettingsIsRefusedWithAMessage)
     while (folder.string().size() < 2100)
         folder /= std::string(200, 'f');
     std::filesystem::create_directories(folder);
-    m_boxes.onTitle(QStringLiteral("Change Archive Folder"), [&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        dialog->setDirectory(QString::fromStdString(folder.string()));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    answerFolderChoice(folder);
     QTest::mouseClick(control(ids::kFolderButton), Qt::LeftButton);
     EXPECT_EQ(std::string(m_recorder.state().settings.archiveFolder), m_home.musicFolder());
     ASSERT_EQ(m_boxes.titles().count(QStringLiteral("Archive Folder")), 1);

@@ -10,6 +10,8 @@
 
 #include "archive/archive_list.h"
 
+#include "widgets/waveform_view.h"
+
 #include "core/identifiers.h"
 #include "app/main_window.h"
 #include "app/recorder_application.h"
@@ -243,7 +245,7 @@ TEST_F(RecordingWindowTest, SelectionDraggedInTheViewPlaysAndStopsByItself)
         take[index] = static_cast<int16_t>(index % 2000);
     testing::writeSamples(takePath().string(), take);
     start();
-    WaveformView* view = m_session->view();
+    WaveformView* view = m_window->waveformView();
     QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
     QMouseEvent drag(QEvent::MouseMove, QPointF(400, 50), view->mapToGlobal(QPointF(400, 50)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
@@ -261,22 +263,15 @@ TEST_F(RecordingWindowTest, SelectionDraggedInTheViewPlaysAndStopsByItself)
     EXPECT_EQ(m_session->playCursor(), 100.0);
 }
 
-// An unplugged interface or a stored id the system no longer has: both devices are reported at
-// start-up, Record keeps the old take, Play stays off, and the take can still be seen.
-TEST_F(RecordingWindowTest, DevicesThatCannotBeOpenedAreReportedAndNothingIsLost)
+// A playback device that cannot be opened is reported at start-up, Play stays off (saying why),
+// and the take can still be seen and recorded over.
+TEST_F(RecordingWindowTest, APlaybackDeviceThatCannotBeOpenedIsReportedAndNothingIsLost)
 {
     testing::useTestDevice("test:input=sine;inputs=1;outputs=0");
-    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
-    settings.putInt(3144, 0);
-    settings.putInt(2048, 2);
-    testing::writeFile(m_home.settingsPath(), settings.bytes);
     const std::vector<int16_t> take(44100 * 2, 1000);
     testing::writeSamples(takePath().string(), take);
-    m_answerYes = true;
     start();
-    QStringList titles = m_boxes.titles();
-    EXPECT_TRUE(titles.contains(QStringLiteral("RECORD")));
-    EXPECT_TRUE(titles.contains(QStringLiteral("PLAY")));
+    EXPECT_TRUE(m_boxes.titles().contains(QStringLiteral("PLAY")));
     EXPECT_TRUE(control(ids::kPlayButton)->isEnabled());
 
     const std::size_t before = m_boxes.seen().size();
@@ -286,13 +281,38 @@ TEST_F(RecordingWindowTest, DevicesThatCannotBeOpenedAreReportedAndNothingIsLost
     EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
     ASSERT_EQ(m_boxes.seen().size(), before + 1);
     EXPECT_TRUE(m_boxes.seen().back().text.contains(QStringLiteral("playback device")));
-
-    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
-    EXPECT_FALSE(m_session->takeInProgress());
-    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
-    EXPECT_TRUE(m_boxes.seen().back().text.contains(QStringLiteral("record device")));
     EXPECT_EQ(testing::readSamples(takePath().string()), take);
 }
+
+// A stored record device the system does not have (unplugged: device 3 of one; or a damaged
+// settings file, whose value is held to the last device): the start-up says which one, Record
+// works from the default device, and the stored choice stays.
+class MissingRecordDeviceTest : public RecordingWindowTest, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(MissingRecordDeviceTest, IsReplacedByTheDefaultOneAndNamed)
+{
+    testing::useTestDevice("test:input=sine;inputs=1");
+    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+    settings.putInt(3144, 0);
+    settings.putInt(2048, GetParam());
+    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    start();
+    ASSERT_EQ(m_boxes.seen().size(), 1u);
+    EXPECT_EQ(m_boxes.seen().front().title, QStringLiteral("RECORD"));
+    EXPECT_TRUE(m_boxes.seen().front().text.startsWith(QStringLiteral("The record device 3 ")))
+        << m_boxes.seen().front().text.toStdString();
+    EXPECT_TRUE(m_boxes.seen().front().text.contains(QStringLiteral("default device (Wave Mapper)")));
+
+    record(0.2);
+    QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_GT(testing::readSamples(takePath().string()).size(), 0u);
+    m_recorder.shutDown();
+    EXPECT_EQ(testing::intAt(testing::readFile(m_home.settingsPath()), 2048), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredDevices, MissingRecordDeviceTest, ::testing::Values(2, 9),
+                         [](const auto& info) { return info.param == 2 ? "Unplugged" : "Damaged"; });
 
 // The stop processing runs the event loop between blocks: a command that arrives meanwhile (a
 // click, a posted call) must find the session busy and change nothing.

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -114,7 +115,12 @@ TEST_F(SaveImportWindowTest, SaveThroughTheDialogWritesTheFileListsItAndKeepsThe
     EXPECT_TRUE(std::filesystem::exists(m_home.home() / "temp.wav"));
     ASSERT_EQ(m_window->archiveList()->topLevelItemCount(), 1);
     EXPECT_EQ(m_window->archiveList()->topLevelItem(0)->text(ArchiveList::kTitleColumn), QStringLiteral("Side A"));
-    EXPECT_EQ(static_cast<QLabel*>(control(ids::kStatusLine))->text(), QStringLiteral(" Saved : Side A.mp3"));
+    // The status line shows the take and its selection again; what was saved is on the idle bar.
+    EXPECT_TRUE(static_cast<QLabel*>(control(ids::kStatusLine))->text().startsWith(QStringLiteral(" Duration : ")));
+    EXPECT_TRUE(static_cast<QLabel*>(control(ids::kStatusLine))->text().contains(QStringLiteral("Selection : ")));
+    auto* bar = static_cast<QProgressBar*>(control(ids::kProgressBar));
+    EXPECT_TRUE(bar->isTextVisible());
+    EXPECT_EQ(bar->format(), QStringLiteral(" Saved : Side A.mp3"));
     EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
     EXPECT_TRUE(control(ids::kRecordSlider)->isEnabled());
 }

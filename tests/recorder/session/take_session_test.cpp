@@ -1,0 +1,179 @@
+// The take's session on a fake display: what it shows while an import runs, the marks an import
+// leaves for a start after a kill, a peak cache that cannot be written, and the start-up's
+// recovery of an import that was killed.
+
+#include "capture_test_support.h"
+#include "fake_take_display.h"
+
+#include "toolkit/audiofiles/media/audio_test_tools.h"
+
+#include "session/take_session.h"
+
+#include "widgets/waveform_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <filesystem>
+#include <memory>
+
+namespace wavelark {
+namespace {
+
+class TakeSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::useTestDevice("test:input=sine,1000,-6"); }
+    void TearDown() override
+    {
+        m_session.reset();
+        testing::useTestDevice("test");
+    }
+    void start()
+    {
+        m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, m_display);
+        m_view = std::make_unique<WaveformView>(*m_session, QRect(0, 0, 555, 115), nullptr);
+        m_session->setPicture(*m_view);
+        m_session->initialise();
+        m_session->showStartupMessages();
+    }
+    std::filesystem::path folder() const { return m_state.folder.path(); }
+    std::filesystem::path takePath() const { return folder() / "recording.raw"; }
+    std::filesystem::path cachePath() const { return folder() / "wd.dat"; }
+    std::filesystem::path markPath() const { return folder() / "recording.mark"; }
+    std::string markContent() const
+    {
+        return std::filesystem::exists(markPath()) ? testing::readFile(markPath()) : std::string("(none)");
+    }
+    // A take of seconds of a quiet ramp, never maximised.
+    std::vector<int16_t> writeTake(double seconds)
+    {
+        std::vector<int16_t> take(static_cast<std::size_t>(seconds * 44100) * 2);
+        for (std::size_t index = 0; index < take.size(); ++index)
+            take[index] = static_cast<int16_t>(index % 4000 - 2000);
+        testing::writeSamples(takePath().string(), take);
+        return take;
+    }
+    std::string writeSourceWav(double seconds)
+    {
+        const std::string path = (folder() / "source.wav").string();
+        testing::writeFile(path, testing::sineWav(44100, 2, seconds, 1000, 0.25));
+        return path;
+    }
+
+    testing::CaptureFixtureState m_state;
+    testing::FakeTakeDisplay m_display;
+    std::unique_ptr<WaveformView> m_view;  // destroyed after the session that draws on it
+    std::unique_ptr<TakeSession> m_session;
+};
+
+// The level sliders rest from the import's start until its take is drawn, and the mark says
+// "import" while the file is copied and "replaced" once the new take has replaced the old one.
+TEST_F(TakeSessionTest, AnImportKeepsTheSlidersStillUntilItsTakeIsDrawnAndMarksTheReplacement)
+{
+    writeTake(1.0);
+    start();
+    const std::string source = writeSourceWav(7.0);
+    m_display.states.clear();
+    QStringList marksWhileCopying;
+    QStringList marksWhileMaximising;
+    m_display.onStatus = [&](const QString& text) {
+        if (text.startsWith(QStringLiteral(" Importing Audio File")))
+            marksWhileCopying << QString::fromStdString(markContent());
+        else if (text.startsWith(QStringLiteral(" Scanning Audio")) || text.startsWith(QStringLiteral(" Maximizing")))
+            marksWhileMaximising << QString::fromStdString(markContent());
+    };
+    ASSERT_TRUE(m_session->import(QString::fromStdString(source)));
+
+    ASSERT_GE(m_display.states.size(), 2u);
+    for (std::size_t index = 0; index + 1 < m_display.states.size(); ++index) {
+        EXPECT_FALSE(m_display.states[index].sliders) << index;
+        EXPECT_FALSE(m_display.states[index].record) << index;
+    }
+    EXPECT_TRUE(m_display.states.back().sliders);
+    EXPECT_TRUE(m_display.states.back().record);
+    ASSERT_FALSE(marksWhileCopying.isEmpty());
+    EXPECT_EQ(marksWhileCopying.count(QStringLiteral("import\n")), marksWhileCopying.size());
+    ASSERT_FALSE(marksWhileMaximising.isEmpty());
+    EXPECT_EQ(marksWhileMaximising.count(QStringLiteral("replaced\n")), marksWhileMaximising.size());
+    EXPECT_FALSE(std::filesystem::exists(markPath()));
+    EXPECT_TRUE(m_display.shown().empty());
+}
+
+// wd.dat that cannot be written (a full disk; here its side file is a folder): the user is told,
+// and the earlier take's picture is not left to be drawn as this take's at the next start.
+TEST_F(TakeSessionTest, APeakCacheThatCannotBeWrittenAfterStopIsReported)
+{
+    testing::writeFile(cachePath(), std::string(400, '\x22'));
+    std::filesystem::create_directories(folder() / "wd.dat.part");
+    start();
+    m_display.messages.clear();
+    m_session->recordCommand();
+    ASSERT_TRUE(m_session->takeInProgress());
+    ASSERT_TRUE(testing::pumpUntil([&] { return m_session->engine().elapsedSeconds() >= 0.3; }));
+    m_session->recordCommand();
+    ASSERT_FALSE(m_session->takeInProgress());
+    const auto shown = m_display.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("RECORD"));
+    EXPECT_TRUE(shown[0].text.contains(QString::fromStdString(cachePath().string()))) << shown[0].text.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(cachePath()));
+}
+
+TEST_F(TakeSessionTest, APeakCacheThatCannotBeWrittenAfterAnImportIsReported)
+{
+    writeTake(1.0);
+    start();
+    std::filesystem::create_directories(folder() / "wd.dat.part");
+    m_display.messages.clear();
+    ASSERT_TRUE(m_session->import(QString::fromStdString(writeSourceWav(1.0))));
+    const auto shown = m_display.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("IMPORT"));
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("waveform")));
+    EXPECT_FALSE(std::filesystem::exists(cachePath()));
+}
+
+// An import killed after its mark but before its side file left the take as it was: the start
+// keeps it, its picture and its selection, and says so. Killed after the rename, the new take is
+// finished as the import would have done.
+TEST_F(TakeSessionTest, AnImportKilledBeforeItsSideFileKeepsTheTakeAndItsSelection)
+{
+    const std::vector<int16_t> take = writeTake(2.0);
+    const std::string cache(4000, '\x11');
+    testing::writeFile(cachePath(), cache);
+    testing::writeFile(markPath(), "import\n");
+    m_state.settings.selectionStart = 100;
+    m_state.settings.selectionEnd = 200;
+    start();
+    EXPECT_EQ(testing::readSamples(takePath().string()), take);
+    EXPECT_EQ(testing::readFile(cachePath()), cache);
+    EXPECT_EQ(m_view->firstEdge(), 100u);
+    EXPECT_EQ(m_view->secondEdge(), 200u);
+    EXPECT_FALSE(std::filesystem::exists(markPath()));
+    const auto shown = m_display.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("IMPORT"));
+    EXPECT_EQ(shown[0].text, QStringLiteral("The last import was interrupted before its audio replaced the take, so "
+                                            "the take is the one from before it."));
+}
+
+TEST_F(TakeSessionTest, AnImportKilledAfterItReplacedTheTakeIsFinished)
+{
+    writeTake(2.0);
+    testing::writeFile(cachePath(), std::string(4000, '\x11'));
+    testing::writeFile(markPath(), "replaced\n");
+    m_state.settings.selectionStart = 100;
+    m_state.settings.selectionEnd = 200;
+    start();
+    const std::vector<int16_t> finished = testing::readSamples(takePath().string());
+    EXPECT_EQ(*std::max_element(finished.begin(), finished.end()), 32766);
+    EXPECT_EQ(m_view->firstEdge(), 0u);
+    EXPECT_EQ(m_view->secondEdge(), 0u);
+    const auto shown = m_display.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("The last import was interrupted after its audio replaced")));
+}
+
+}
+}
