@@ -92,7 +92,7 @@ public:
     }
 
     // Keeps the file at the path under the backup name, then replaces it by the written one in
-    // one step.
+    // one step. After a failure putBack undoes what was done.
     std::optional<InstallFailure> renameIntoPlace()
     {
         // A backup a failed run left behind is older than the file at the path now.
@@ -104,11 +104,8 @@ public:
                 return failure(errno);
             m_kept = Kept::MovedAside;
         }
-        if (m_rename(m_temporary.constData(), m_encodedPath.constData()) != 0) {
-            const InstallFailure renameFailure = failure(errno);
-            putBack();
-            return renameFailure;
-        }
+        if (m_rename(m_temporary.constData(), m_encodedPath.constData()) != 0)
+            return failure(errno);
         m_temporary.clear();
         m_replaced = true;
         return std::nullopt;
@@ -196,9 +193,9 @@ std::optional<InstallFailure> installFiles(const QString& installFolder, const Q
     }
     for (size_t index = 0; index < written.size(); ++index) {
         if (auto failure = written[index]->renameIntoPlace()) {
-            // The files already in are put back, the last first.
+            // This file and those already in are put back, the last first.
             bool whole = true;
-            for (size_t done = index; done-- > 0;)
+            for (size_t done = index + 1; done-- > 0;)
                 whole = written[done]->putBack() && whole;
             if (!whole)
                 failure->reason += QStringLiteral("; some files of the earlier installation could not be put back and "
