@@ -454,6 +454,8 @@ INSTANTIATE_TEST_SUITE_P(
     Boxes, SignalDuringStartupBox,
     ::testing::Values(StartupBox{"RecoveredTake", "test", true, "RECORD"},
                       StartupBox{"PlaybackDeviceNotOpened", "test:outputs=0", false, "PLAY"},
+                      // The second box, shown after the first was closed, is closed too.
+                      StartupBox{"RecoveredTakeThenNoPlayback", "test:outputs=0", true, "RECORD"},
                       StartupBox{"NoInputDevice", "test:inputs=0", false, "ERROR"}),
     [](const ::testing::TestParamInfo<StartupBox>& info) { return std::string(info.param.name); });
 
