@@ -41,11 +41,19 @@ std::optional<InstallFailure> makeInstallFolder(const QString& installFolder)
     return InstallFailure{installFolder, systemReason(error)};
 }
 
-// One file written in full under a temporary name beside its final path, then renamed over it.
+// One file written in full under a temporary name beside its final path, then renamed over it
+// while the file it replaces is kept under a backup name until the whole installation is in.
+//
+// Why backups rather than installing into a new folder switched in by one rename: the install
+// folder is also the recorder's data folder (its settings, the take, the lock a running copy
+// holds), which must stay where it is. The old file is kept by a hard link, so its name never
+// goes missing for a copy starting meanwhile; only on a file system without hard links is it
+// renamed aside, just before the new file takes its name.
 class WrittenFile {
 public:
-    explicit WrittenFile(const QString& path)
-        : m_path(path)
+    WrittenFile(const QString& path, const RenameCall& rename)
+        : m_path(path), m_encodedPath(QFile::encodeName(path)), m_backup(m_encodedPath + ".setup-previous"),
+          m_rename(rename)
     {
     }
     ~WrittenFile()
@@ -83,13 +91,50 @@ public:
         return std::nullopt;
     }
 
-    // Replaces the file at the path by the written one in one step.
+    // Keeps the file at the path under the backup name, then replaces it by the written one in
+    // one step. After a failure putBack undoes what was done.
     std::optional<InstallFailure> renameIntoPlace()
     {
-        if (::rename(m_temporary.constData(), QFile::encodeName(m_path).constData()) != 0)
+        // A backup a failed run left behind is older than the file at the path now.
+        ::unlink(m_backup.constData());
+        if (::link(m_encodedPath.constData(), m_backup.constData()) == 0) {
+            m_kept = Kept::Linked;
+        } else if (errno != ENOENT) {
+            if (m_rename(m_encodedPath.constData(), m_backup.constData()) != 0)
+                return failure(errno);
+            m_kept = Kept::MovedAside;
+        }
+        if (m_rename(m_temporary.constData(), m_encodedPath.constData()) != 0)
             return failure(errno);
         m_temporary.clear();
+        m_replaced = true;
         return std::nullopt;
+    }
+
+    // Undoes renameIntoPlace: the old file back at the path (none when there was none). False
+    // when that failed; the backup then stays.
+    bool putBack()
+    {
+        if (m_kept == Kept::Nothing) {
+            if (m_replaced && ::unlink(m_encodedPath.constData()) != 0)
+                return false;
+        } else if (m_replaced || m_kept == Kept::MovedAside) {
+            if (m_rename(m_backup.constData(), m_encodedPath.constData()) != 0)
+                return false;
+        } else {
+            ::unlink(m_backup.constData());
+        }
+        m_kept = Kept::Nothing;
+        m_replaced = false;
+        return true;
+    }
+
+    // Once every file is in: the old file is no longer needed.
+    void dropBackup()
+    {
+        if (m_kept != Kept::Nothing)
+            ::unlink(m_backup.constData());
+        m_kept = Kept::Nothing;
     }
 
 private:
@@ -110,17 +155,26 @@ private:
         return mode;
     }
 
+    enum class Kept { Nothing, Linked, MovedAside };
+
     QString m_path;
+    QByteArray m_encodedPath;
+    QByteArray m_backup;
+    RenameCall m_rename;
     QByteArray m_temporary;  // empty once renamed
     int m_descriptor = -1;
+    Kept m_kept = Kept::Nothing;
+    bool m_replaced = false;
 };
 
 }
 
-std::optional<InstallFailure> installFiles(const QString& installFolder, const QList<PayloadFile>& files)
+std::optional<InstallFailure> installFiles(const QString& installFolder, const QList<PayloadFile>& files,
+                                           const RenameCall& rename)
 {
     if (auto failure = makeInstallFolder(installFolder))
         return failure;
+    const RenameCall renameCall = rename ? rename : RenameCall(::rename);
 
     // Every file is written before any is renamed into place: a failure part-way leaves the old
     // installation whole. Each WrittenFile removes its temporary file unless it was renamed.
@@ -132,15 +186,25 @@ std::optional<InstallFailure> installFiles(const QString& installFolder, const Q
             return InstallFailure{payload.resource, QStringLiteral("the setup program lacks this file (%1)").arg(source.errorString())};
         if (QFileInfo(path).isDir())
             return InstallFailure{path, QStringLiteral("a folder of that name is in the way")};
-        auto file = std::make_unique<WrittenFile>(path);
+        auto file = std::make_unique<WrittenFile>(path, renameCall);
         if (auto failure = file->write(source.readAll(), payload.permissions))
             return failure;
         written.push_back(std::move(file));
     }
-    for (auto& file : written) {
-        if (auto failure = file->renameIntoPlace())
+    for (size_t index = 0; index < written.size(); ++index) {
+        if (auto failure = written[index]->renameIntoPlace()) {
+            // This file and those already in are put back, the last first.
+            bool whole = true;
+            for (size_t done = index + 1; done-- > 0;)
+                whole = written[done]->putBack() && whole;
+            if (!whole)
+                failure->reason += QStringLiteral("; some files of the earlier installation could not be put back and "
+                                                  "remain beside it with the ending .setup-previous");
             return failure;
+        }
     }
+    for (auto& file : written)
+        file->dropBackup();
     return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace wavelark::setup {
@@ -17,12 +18,18 @@ struct InstallFailure {
     QString reason;
 };
 
+// The call that renames a file (::rename unless a test gives another): 0, or -1 with errno set.
+using RenameCall = std::function<int(const char* from, const char* to)>;
+
 // Creates installFolder (only its last level: the folder above must exist; an existing folder
 // is used as it is), then installs every file: each is written in full under a temporary name in
 // the install folder, with its mode, and synced; only when all are written is each renamed over
 // the file of its name. A running copy of an old installation keeps its own file and the
-// installed file is never seen half written. On failure nothing of this installation is left
-// behind (a file already renamed into place stays) and the failure names the path and reason.
-std::optional<InstallFailure> installFiles(const QString& installFolder, const QList<PayloadFile>& files);
+// installed file is never seen half written. Each old file is kept under a backup name until
+// every rename has succeeded: if one fails, the files already replaced are put back (a file that
+// had no old version is removed), so a failure leaves the old installation whole and nothing of
+// this one behind. The failure names the path and reason.
+std::optional<InstallFailure> installFiles(const QString& installFolder, const QList<PayloadFile>& files,
+                                           const RenameCall& rename = {});
 
 }

@@ -86,8 +86,17 @@ public:
             result.error = "no command to send";
             return result;
         }
-        if (m_settings.commandMilliseconds > 0)
+        if (m_settings.commandMilliseconds > 0) {
+            // As the kernel does for SG_IO, a command still running when its time-out passes is
+            // ended then, unanswered; the drive never saw it.
+            uint32_t timeout = command.timeoutMilliseconds;
+            if (timeout > 0 && timeout < m_settings.commandMilliseconds) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+                result.error = "the command's time-out of " + std::to_string(timeout) + " ms passed";
+                return result;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(m_settings.commandMilliseconds));
+        }
         result.delivered = true;
         uint8_t operation = command.cdb[0];
 

@@ -17,7 +17,8 @@
 //                         N-th command after the disc was put in
 //   ready=MS|never        the drive is becoming ready (not ready) for MS milliseconds after it
 //                         is started, or never becomes ready
-//   delay=MS              every command takes MS milliseconds
+//   delay=MS              every command takes MS milliseconds; one whose time-out is shorter
+//                         ends at its time-out, unanswered
 //   drives=N              the number of drives, /dev/sr0 ... (default 1, at most 16)
 //
 // Changing the variable while a process runs changes the disc: each drive answers its next

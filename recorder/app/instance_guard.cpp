@@ -70,9 +70,18 @@ bool InstanceGuard::acquire(const QString& dataFolder, QString* problem)
 {
     if (problem)
         problem->clear();
-    if (takeLock(lockPath(), m_runtimeLock, problem) != LockResult::Taken)
+    QString runtimeProblem;
+    const LockResult runtime = takeLock(lockPath(), m_runtimeLock, &runtimeProblem);
+    if (runtime == LockResult::HeldElsewhere)
         return false;
-    return takeLock(dataFolder + QLatin1String(kDataFolderLockName), m_dataFolderLock, problem) == LockResult::Taken;
+    QString dataFolderProblem;
+    const LockResult data = takeLock(dataFolder + QLatin1String(kDataFolderLockName), m_dataFolderLock, &dataFolderProblem);
+    if (data == LockResult::Failed && problem) {
+        *problem = dataFolderProblem;
+        if (runtime == LockResult::Failed)
+            *problem += QStringLiteral("\n\n") + runtimeProblem;
+    }
+    return data == LockResult::Taken;
 }
 
 }

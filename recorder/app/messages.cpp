@@ -15,15 +15,24 @@ const char kAlreadyRunningText[] =
     "An Instance of Wavelark is already running.\n\nIf it is not showing up in your panel you will need\n"
     "to close it by following the steps below:\n\n1. Open your desktop's SYSTEM MONITOR\n\n2. In the "
     "Processes list,\nselect 'wavelark'\n\n3. Click 'End Process'\n\n4. Try running Wavelark again";
+const char kInstanceLockFailureCaption[] = "Wavelark Cannot Start";
 const char kRestartCaption[] = "Changes Require Restart";
 const char kRestartText[] = "The changes you have made will not take\neffect until you restart the program.";
 
-void showAlreadyRunning(const QString& problem)
+void showAlreadyRunning()
 {
-    QString text = QString::fromLatin1(kAlreadyRunningText);
-    if (!problem.isEmpty())
-        text += QStringLiteral("\n\n(") + problem + QLatin1Char(')');
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kAlreadyRunningCaption), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kAlreadyRunningCaption),
+                    QString::fromLatin1(kAlreadyRunningText), QMessageBox::Ok);
+    box.exec();
+}
+
+void showInstanceLockFailure(const QString& problem)
+{
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kInstanceLockFailureCaption),
+                    QStringLiteral("Wavelark cannot make sure that no other copy of it uses its data folder, so it "
+                                   "does not start.\n\n")
+                        + problem,
+                    QMessageBox::Ok);
     box.exec();
 }
 

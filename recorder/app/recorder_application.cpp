@@ -13,6 +13,8 @@
 #include "session/take_session.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QEvent>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -35,6 +37,31 @@ bool settingsWritable(const QString& path)
         return false;
     return QFileInfo(file.absolutePath()).isWritable();
 }
+
+// Ends a modal box as its Escape would, or closes another modal window.
+void closeModal(QWidget* modal)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
+// Closes each modal window as it is shown (once its own event loop runs), while it lives.
+class ModalBoxCloser : public QObject {
+public:
+    ModalBoxCloser() { qApp->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (widget->isWindow() && widget->isModal())
+                QTimer::singleShot(0, widget, [widget] { closeModal(widget); });
+        }
+        return false;
+    }
+};
 
 QByteArray withoutTrailingSlash(QString folder)
 {
@@ -117,6 +144,11 @@ bool RecorderApplication::startUp()
         return false;
     }
     m_bound = true;
+    m_starting = true;
+    struct StartingFlag {
+        bool& starting;
+        ~StartingFlag() { starting = false; }
+    } startingFlag{m_starting};
 
     ProgramState& state = *m_state;
     state.paths.folder = findDataFolder();
@@ -137,11 +169,8 @@ bool RecorderApplication::startUp()
 
     m_window = std::make_unique<MainWindow>(state, m_skin);
     // A SIGTERM or SIGINT that came while the window was being built closes it now, in order.
-    if (m_quitRequested) {
-        m_window->close();
-        m_window.reset();
+    if (endStartUpOnRequest())
         return true;
-    }
     m_window->setClosedHandler([] { QCoreApplication::quit(); });
     if (m_exitAfterFirstPaint) {
         m_window->clientArea()->setFirstPaintHandler([this] {
@@ -159,6 +188,8 @@ bool RecorderApplication::startUp()
     m_window->show();
     m_window->setCursor(Qt::ArrowCursor);
     m_window->session()->showStartupMessages();
+    if (endStartUpOnRequest())
+        return true;
 
     // Running capture and playback keep the record's values; new choices wait until shutdown.
     state.pendingLatency = state.settings.bufferSize;
@@ -173,23 +204,43 @@ bool RecorderApplication::startUp()
                                     QFile::encodeName(QCoreApplication::applicationFilePath()).left(1023).constData());
     for (const QString& notice : std::exchange(m_startupNotices, {}))
         QMessageBox::warning(m_window.get(), QStringLiteral("Settings"), notice);
+    endStartUpOnRequest();
+    return true;
+}
+
+bool RecorderApplication::endStartUpOnRequest()
+{
+    if (!m_quitRequested)
+        return false;
+    if (m_window) {
+        m_window->close();
+        m_window.reset();
+    }
     return true;
 }
 
 void RecorderApplication::requestClose()
 {
-    if (m_window) {
-        m_window->close();
-        return;
-    }
     m_quitRequested = true;
-    if (QWidget* modal = QApplication::activeModalWidget())
-        modal->close();
+    if (!m_modalBoxCloser)
+        m_modalBoxCloser = std::make_unique<ModalBoxCloser>();
+    // Innermost first; a box that does not go (it refused) ends the loop.
+    for (QWidget* modal = QApplication::activeModalWidget(); modal;) {
+        closeModal(modal);
+        QWidget* next = QApplication::activeModalWidget();
+        modal = next != modal ? next : nullptr;
+    }
+    // During start-up the window (if any) is closed once start-up comes back from the box it was
+    // in: the event loop that would end with it is not running yet.
+    if (m_window && !m_starting)
+        m_window->close();
 }
 
 void RecorderApplication::shutDown()
 {
     ProgramState& state = *m_state;
+    // Shutdown's own warning (settings not saved) is shown as before.
+    m_modalBoxCloser.reset();
     // Closing the window stops capture and closes the player.
     if (m_window) {
         m_window->close();
@@ -232,7 +283,11 @@ int wavelarkMain(int argc, char** argv)
     InstanceGuard guard;
     QString lockProblem;
     if (!guard.acquire(findDataFolder(), &lockProblem)) {
-        showAlreadyRunning(lockProblem);
+        if (!lockProblem.isEmpty()) {
+            showInstanceLockFailure(lockProblem);
+            return 1;
+        }
+        showAlreadyRunning();
         return 0;
     }
 

@@ -8,6 +8,7 @@
 #include "widgets/skin.h"
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <QStringList>
 
 #include <memory>
@@ -37,8 +38,11 @@ public:
     // written then).
     void shutDown();
 
-    // Closes the main window as its close box does; before it exists (while the welcome dialog
-    // is open) closes the dialog and ends start-up early. For SIGTERM and SIGINT.
+    // For SIGTERM and SIGINT (window thread): closes every open modal box, innermost first, and
+    // each one shown after it until shutdown begins, so that no box waits for a user who is gone;
+    // then closes the main window as its close box does. While start-up runs (the welcome
+    // dialog, a start-up message) start-up ends early instead, without a main window, so that
+    // the caller goes straight to shutDown (settings written, the lock released at exit).
     void requestClose();
 
     ProgramState& state() { return *m_state; }
@@ -51,6 +55,9 @@ public:
 
 private:
     void readOrCreateSettings();
+    // After a close request during start-up: closes the main window and forgets it. False when
+    // no close was requested.
+    bool endStartUpOnRequest();
 
     const char* m_toolkitLibrary;
     std::unique_ptr<ProgramState> m_state;
@@ -58,6 +65,8 @@ private:
     std::unique_ptr<MainWindow> m_window;
     bool m_bound = false;
     bool m_quitRequested = false;
+    bool m_starting = false;
+    std::unique_ptr<QObject> m_modalBoxCloser;  // from a close request until shutdown
     bool m_exitAfterFirstPaint = false;
     bool m_settingsUnwritable = false;  // told at start-up: shutdown does not tell again
     QStringList m_startupNotices;       // shown once the main window is up

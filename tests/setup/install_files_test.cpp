@@ -11,9 +11,12 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <set>
+#include <string_view>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -129,6 +132,37 @@ TEST(InstallFiles, AWriteThatFailsPartWayLeavesTheOldInstallationWhole)
     EXPECT_EQ(filesIn(folder), kInstalledNames);
     for (const std::string& name : kInstalledNames)
         EXPECT_EQ(testing::readFile(folder / name), "the installation before") << name;
+}
+
+// A rename into place that fails part-way (here the toolkit's, the last, as when the file is
+// busy) puts back the files already replaced: the old installation stays whole, with no backup
+// or temporary file left; without an old installation nothing is left.
+TEST(InstallFiles, ARenameThatFailsPartWayPutsBackTheFilesAlreadyReplaced)
+{
+    const RenameCall busyToolkit = [](const char* from, const char* to) {
+        if (std::string_view(to).ends_with("/libsorvak.so") && std::string_view(from).find(".install-") != std::string_view::npos) {
+            errno = EBUSY;
+            return -1;
+        }
+        return ::rename(from, to);
+    };
+    for (const bool earlierInstallation : {true, false}) {
+        SCOPED_TRACE(earlierInstallation ? "over an earlier installation" : "into an empty folder");
+        testing::TemporaryFolder chosen;
+        const fs::path folder = chosen.path() / "Wavelark";
+        fs::create_directory(folder);
+        if (earlierInstallation) {
+            for (const std::string& name : kInstalledNames)
+                testing::writeFile(folder / name, "the installation before: " + name);
+        }
+        const auto failure = installFiles(folderText(folder), payloadFiles(), busyToolkit);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->path.toStdString(), (folder / "libsorvak.so").string());
+        EXPECT_EQ(failure->reason.toStdString(), "Device or resource busy");
+        EXPECT_EQ(filesIn(folder), earlierInstallation ? kInstalledNames : std::set<std::string>{});
+        for (const std::string& name : earlierInstallation ? kInstalledNames : std::set<std::string>{})
+            EXPECT_EQ(testing::readFile(folder / name), "the installation before: " + name);
+    }
 }
 
 struct FailingInstall {

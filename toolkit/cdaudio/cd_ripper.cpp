@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -45,21 +46,36 @@ const CdDrive* driveOf(const CdDriveTable& table, const char* trackPath)
     return nullptr;
 }
 
-// Starts the disc turning and waits until the drive is ready, at most readyWait.
+// The milliseconds left until deadline, 0 once it has passed.
+uint32_t millisecondsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<uint32_t>(std::min<int64_t>(left.count(), UINT32_MAX)) : 0;
+}
+
+// Starts the disc turning and waits until the drive is ready. The whole wait, START STOP UNIT
+// included, ends by readyWait: each command is given no more than the time left as its
+// time-out, so none can end past it, and none is started once it has passed.
 bool spinUp(ScsiDevice& device, std::chrono::milliseconds readyWait)
 {
+    auto deadline = std::chrono::steady_clock::now() + readyWait;
     // Drives that refuse START STOP UNIT still turn up by themselves: only an empty drive ends
     // the rip here.
     for (int attempt = 0; attempt < kAttentionRetries; ++attempt) {
-        Outcome started = startUnit(device).outcome;
+        uint32_t left = millisecondsLeft(deadline);
+        if (left == 0)
+            return false;
+        Outcome started = startUnit(device, std::min(left, kMediumTimeoutMilliseconds)).outcome;
         if (started == Outcome::NoMedium)
             return false;
         if (started != Outcome::MediumChanged)
             break;
     }
-    auto deadline = std::chrono::steady_clock::now() + readyWait;
     for (;;) {
-        switch (testUnitReady(device).outcome) {
+        uint32_t left = millisecondsLeft(deadline);
+        if (left == 0)
+            return false;
+        switch (testUnitReady(device, std::min(left, kQueryTimeoutMilliseconds)).outcome) {
         case Outcome::Good:
             return true;
         case Outcome::NoMedium:
@@ -68,9 +84,10 @@ bool spinUp(ScsiDevice& device, std::chrono::milliseconds readyWait)
         default:
             break;
         }
-        if (std::chrono::steady_clock::now() >= deadline)
+        left = millisecondsLeft(deadline);
+        if (left == 0)
             return false;
-        std::this_thread::sleep_for(kReadyPoll);
+        std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(kReadyPoll, std::chrono::milliseconds(left)));
     }
 }
 
@@ -201,6 +218,10 @@ int ripTrack(const char* trackPath, const char* destination, SorvakProgressFunct
     bool finalised = finaliseWavHeader(destination);
     if (result == kRipDone && !(closed && finalised))
         result = kRipWriteFailed;
+    // A file cut short by a full disk would look like a whole short track: it goes, as after
+    // every other failure to write. A read error or a cancel keeps what was read.
+    if (result == kRipWriteFailed)
+        unlink(destination);
     return result;
 }
 

@@ -20,7 +20,8 @@ enum RipResult : int {
 struct RipLimits {
     // Sectors asked for in one READ CD (1 .. kMaxSectorsPerRead).
     uint32_t sectorsPerRead = 27;
-    // How long a drive may stay not ready (spinning up) before the rip gives up.
+    // How long the rip waits for the drive to become ready (spinning up), START STOP UNIT
+    // included, before it gives up.
     std::chrono::milliseconds readyWait{30000};
 };
 

@@ -9,9 +9,6 @@ using wavelark::scsi::ScsiDevice;
 using wavelark::scsi::ScsiResult;
 
 constexpr uint32_t kSenseBytes = 32;
-// A drive may take long to spin up or to retry a scratched sector before it answers.
-constexpr uint32_t kQueryTimeout = 10000;
-constexpr uint32_t kMediumTimeout = 32767;
 
 Answer send(ScsiDevice& device, std::span<const uint8_t> cdb, std::span<uint8_t> data, uint32_t timeout)
 {
@@ -60,26 +57,26 @@ Outcome classify(const ScsiResult& result, std::span<const uint8_t> sense)
 Answer inquiry(ScsiDevice& device, std::span<uint8_t, kInquiryBytes> data)
 {
     const uint8_t cdb[6] = {0x12, 0, 0, 0, kInquiryBytes, 0};
-    return send(device, cdb, data, kQueryTimeout);
+    return send(device, cdb, data, kQueryTimeoutMilliseconds);
 }
 
 Answer readToc(ScsiDevice& device, std::span<uint8_t, kTocBytes> data)
 {
     // Format 0 (the table of contents) from the first track, addresses as minute/second/frame.
     const uint8_t cdb[10] = {0x43, 0x02, 0, 0, 0, 0, 0, kTocBytes >> 8, kTocBytes & 0xFF, 0};
-    return send(device, cdb, data, kQueryTimeout);
+    return send(device, cdb, data, kQueryTimeoutMilliseconds);
 }
 
-Answer startUnit(ScsiDevice& device)
+Answer startUnit(ScsiDevice& device, uint32_t timeoutMilliseconds)
 {
     const uint8_t cdb[6] = {0x1B, 0, 0, 0, 0x01, 0};
-    return send(device, cdb, {}, kMediumTimeout);
+    return send(device, cdb, {}, timeoutMilliseconds);
 }
 
-Answer testUnitReady(ScsiDevice& device)
+Answer testUnitReady(ScsiDevice& device, uint32_t timeoutMilliseconds)
 {
     const uint8_t cdb[6] = {0, 0, 0, 0, 0, 0};
-    return send(device, cdb, {}, kQueryTimeout);
+    return send(device, cdb, {}, timeoutMilliseconds);
 }
 
 std::array<uint8_t, 12> readCdCommand(uint32_t block, uint32_t count)
@@ -103,7 +100,7 @@ Answer readCd(ScsiDevice& device, uint32_t block, uint32_t count, std::span<uint
     if (count == 0 || count > kMaxSectorsPerRead || buffer.size() < static_cast<size_t>(count) * kSectorBytes)
         return {};
     std::array<uint8_t, 12> cdb = readCdCommand(block, count);
-    return send(device, cdb, buffer.first(static_cast<size_t>(count) * kSectorBytes), kMediumTimeout);
+    return send(device, cdb, buffer.first(static_cast<size_t>(count) * kSectorBytes), kMediumTimeoutMilliseconds);
 }
 
 }

@@ -17,7 +17,12 @@ inline constexpr uint32_t kSectorBytes = 2352;
 inline constexpr uint32_t kMaxSectorsPerRead = 27;
 // The READ TOC allocation: a 4-byte header and 100 track descriptors of 8 bytes.
 inline constexpr uint32_t kTocBytes = 804;
-inline constexpr uint32_t kInquiryBytes = 96;
+// The INQUIRY allocation: the standard data's 36 bytes and the vendor-specific bytes after them.
+inline constexpr uint32_t kInquiryBytes = 100;
+// The time-outs the commands are sent with unless given one: a drive may take long to spin up
+// or to retry a scratched sector before it answers.
+inline constexpr uint32_t kQueryTimeoutMilliseconds = 10000;
+inline constexpr uint32_t kMediumTimeoutMilliseconds = 32767;
 
 enum class Outcome {
     Good,
@@ -38,8 +43,10 @@ Outcome classify(const wavelark::scsi::ScsiResult& result, std::span<const uint8
 
 Answer inquiry(wavelark::scsi::ScsiDevice& device, std::span<uint8_t, kInquiryBytes> data);
 Answer readToc(wavelark::scsi::ScsiDevice& device, std::span<uint8_t, kTocBytes> data);
-Answer startUnit(wavelark::scsi::ScsiDevice& device);
-Answer testUnitReady(wavelark::scsi::ScsiDevice& device);
+// The two commands of waiting for a disc take the time-out they may run for (the time left of
+// the wait); the device ends the command when it passes (Outcome::Failed).
+Answer startUnit(wavelark::scsi::ScsiDevice& device, uint32_t timeoutMilliseconds = kMediumTimeoutMilliseconds);
+Answer testUnitReady(wavelark::scsi::ScsiDevice& device, uint32_t timeoutMilliseconds = kQueryTimeoutMilliseconds);
 // Reads count (1 .. kMaxSectorsPerRead) whole audio sectors from logical block address block.
 Answer readCd(wavelark::scsi::ScsiDevice& device, uint32_t block, uint32_t count, std::span<uint8_t> buffer);
 

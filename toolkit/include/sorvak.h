@@ -233,7 +233,8 @@ SORVAK_API uint32_t MAX(uint32_t a, uint32_t b);
 //      on the disc or the track holds data; no file is written;
 //   2  the drive is not ready: no disc, not ready within 30 s, or its table of contents is
 //      unreadable; no file is written;
-//   3  the destination could not be written;
+//   3  the destination could not be written (also a disk that filled up part-way): no file is
+//      left;
 //   4  a sector could not be read (or the disc was changed during the rip): the file holds the
 //      track up to the sector before it, with its header finalised.
 SORVAK_API int CDtoWAV(const char* trackPath, const char* destination, int unused, SorvakProgressFunction progress);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <vector>
 
@@ -153,4 +154,23 @@ TEST(EmulatedDrive, EmptyDriveReadErrorsNotReadyAndDiscChangesAreReportedInTheSe
         << "the third command after the disc came";
     EXPECT_EQ(senseOf(*reading, {0xBE, 0, 0, 0, 0, 0, 0, 0, 10, 0xF8, 0, 0}, sectors), std::make_pair(0, 0));
     EXPECT_GE(emulatedCommandCount("/dev/sr0"), 9u);
+}
+
+TEST(EmulatedDrive, ACommandSlowerThanItsTimeOutEndsAtTheTimeOutUnanswered)
+{
+    // Each command would take 20 s; the drive must give up at the command's 50 ms as SG_IO
+    // does, and a command given time enough is answered.
+    auto slow = openDrive("emulated:delay=20000");
+    ASSERT_TRUE(slow);
+    const uint8_t ready[6] = {};
+    uint8_t sense[18] = {};
+    auto started = std::chrono::steady_clock::now();
+    ScsiResult result = slow->execute({ready, {}, 50, sense});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_FALSE(result.delivered);
+    EXPECT_NE(result.error.find("time-out"), std::string::npos) << result.error;
+
+    auto quick = openDrive("emulated:delay=20");
+    ASSERT_TRUE(quick);
+    EXPECT_TRUE(quick->execute({ready, {}, 1000, sense}).delivered);
 }

@@ -80,21 +80,70 @@ TEST_F(RecorderProcess, ASecondInstanceOnTheSameDataFolderIsRefusedWhateverItsRu
     EXPECT_FALSE(std::filesystem::exists(m_home.settingsPath()));
 }
 
-// A lock that cannot be taken at all counts as another instance: running unguarded could let
-// two copies write one take.
-TEST_F(RecorderProcess, ALockFileThatCannotBeCreatedStopsTheProgramWithTheReason)
+// A runtime folder that cannot hold a lock is passed over; a data folder that cannot hold one
+// stops the program with the reasons for both, and says nothing about another instance.
+TEST_F(RecorderProcess, AnUnusableRuntimeFolderIsPassedOverButAnUnusableDataFolderStopsTheProgram)
 {
+    testing::writeFile(m_files.path() / "runtime-file", "x");
     QProcessEnvironment environment = m_process.processEnvironment();
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/proc/wavelark-no-such-folder"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(m_files.file("runtime-file")));
+    m_process.setProcessEnvironment(environment);
+    m_process.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(m_files.path() / "ready"); }, 20000))
+        << messages() << m_process.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+    ASSERT_TRUE(m_process.waitForFinished(20000));
+    EXPECT_EQ(m_process.exitCode(), 0);
+    EXPECT_EQ(messages().find(kAlreadyRunningCaption), std::string::npos) << messages();
+
+    std::filesystem::remove(m_files.path() / "messages");
+    environment.insert(QStringLiteral("WAVELARK_HOME"), QString::fromStdString(m_files.file("runtime-file") + "/home"));
     m_process.setProcessEnvironment(environment);
     m_process.start();
     ASSERT_TRUE(m_process.waitForFinished(20000));
-    EXPECT_EQ(m_process.exitCode(), 0);
+    EXPECT_EQ(m_process.exitCode(), 1);
     const std::string text = messages();
-    EXPECT_NE(text.find(kAlreadyRunningCaption), std::string::npos);
-    EXPECT_NE(text.find("could not be created"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(m_home.settingsPath()));
+    EXPECT_EQ(text.rfind(std::string(kInstanceLockFailureCaption) + "\n", 0), 0u) << text;
+    EXPECT_NE(text.find(m_files.file("runtime-file") + "/home/.wavelark.lock could not be created"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(m_files.file("runtime-file") + "/" + kInstanceLockName + " could not be created"),
+              std::string::npos)
+        << text;
 }
+
+// The runtime folder as a file, and one no process may write in: each copy carries on with the
+// data folder's lock alone, which still keeps two copies on one data folder apart.
+class UnusableRuntimeFolder : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UnusableRuntimeFolder, TheDataFolderLockAloneKeepsTwoCopiesApart)
+{
+    testing::TemporaryFolder folders;
+    testing::writeFile(folders.path() / "a-file", "x");
+    const std::string runtime = GetParam()[0] == '/' ? std::string(GetParam()) : folders.file(GetParam());
+    const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
+    std::filesystem::create_directories(folders.path() / "data");
+    std::filesystem::create_directories(folders.path() / "other");
+    const QString data = QString::fromStdString(folders.file("data") + "/");
+    QString problem = QStringLiteral("unset");
+
+    InstanceGuard first;
+    EXPECT_TRUE(first.acquire(data, &problem)) << problem.toStdString();
+    EXPECT_TRUE(problem.isEmpty());
+    InstanceGuard second;
+    EXPECT_FALSE(second.acquire(data, &problem));
+    EXPECT_TRUE(problem.isEmpty()) << "held by the first: " << problem.toStdString();
+    InstanceGuard elsewhere;
+    EXPECT_TRUE(elsewhere.acquire(QString::fromStdString(folders.file("other") + "/"), &problem));
+    InstanceGuard unguarded;
+    EXPECT_FALSE(unguarded.acquire(QString::fromStdString(folders.file("a-file") + "/data/"), &problem));
+    EXPECT_NE(problem.indexOf(InstanceGuard::lockPath()), -1) << problem.toStdString();
+    EXPECT_NE(problem.indexOf(QLatin1String(kDataFolderLockName)), -1) << problem.toStdString();
+    qputenv("XDG_RUNTIME_DIR", previous);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, UnusableRuntimeFolder, ::testing::Values("a-file", "/proc"),
+                         [](const auto& info) { return std::string(info.index == 0 ? "AFile" : "ReadOnly"); });
 
 std::string sampleBytes(const std::vector<int16_t>& samples)
 {
@@ -366,6 +415,59 @@ TEST_F(RecorderProcess, SigtermClosesInOrderAndWritesTheSettings)
     EXPECT_EQ(testing::readFile(m_home.settingsPath()), settings.bytes);
     EXPECT_EQ(messages(), "");
 }
+
+// A SIGTERM while a start-up message waits for its OK (a recording interrupted before its stop,
+// a device that cannot be opened) closes the box and ends the program in order: the settings
+// written and the lock released, so that the next start runs.
+struct StartupBox {
+    const char* name;
+    const char* audio;     // WAVELARK_AUDIO
+    bool recordingMark;    // a recording left its mark
+    const char* caption;   // of the box left open
+};
+
+std::ostream& operator<<(std::ostream& out, const StartupBox& box)
+{
+    return out << box.name;
+}
+
+class SignalDuringStartupBox : public RecorderProcess, public ::testing::WithParamInterface<StartupBox> {};
+
+TEST_P(SignalDuringStartupBox, ClosesTheBoxAndShutsDownInOrder)
+{
+    testing::SettingsBytes settings = testing::defaultSettingsBytes(m_home.musicFolder());
+    settings.putInt(3144, 0);
+    settings.putInt(2064, 55);
+    testing::writeFile(m_home.settingsPath(), settings.bytes);
+    if (GetParam().recordingMark)
+        testing::writeFile(m_home.home() / "recording.mark", "");
+    QProcessEnvironment environment = m_process.processEnvironment();
+    environment.insert(QStringLiteral("WAVELARK_AUDIO"), QString::fromLatin1(GetParam().audio));
+    environment.insert(QStringLiteral("WAVELARK_TEST_KEEP_BOXES"), QStringLiteral("1"));
+    m_process.setProcessEnvironment(environment);
+    m_process.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages().find('\n') != std::string::npos; }, 20000))
+        << m_process.readAllStandardError().toStdString();
+    EXPECT_EQ(messages().substr(0, messages().find('\n')), GetParam().caption);
+    std::filesystem::remove(m_home.settingsPath());
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+    ASSERT_TRUE(m_process.waitForFinished(10000)) << "still running with the box closed";
+    EXPECT_EQ(m_process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_process.exitCode(), 0);
+    EXPECT_EQ(testing::readFile(m_home.settingsPath()), settings.bytes);
+
+    InstanceGuard next;
+    EXPECT_TRUE(next.acquire(dataFolder())) << "the lock is released";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, SignalDuringStartupBox,
+    ::testing::Values(StartupBox{"RecoveredTake", "test", true, "RECORD"},
+                      StartupBox{"PlaybackDeviceNotOpened", "test:outputs=0", false, "PLAY"},
+                      // The second box, shown after the first was closed, is closed too.
+                      StartupBox{"RecoveredTakeThenNoPlayback", "test:outputs=0", true, "RECORD"},
+                      StartupBox{"NoInputDevice", "test:inputs=0", false, "ERROR"}),
+    [](const ::testing::TestParamInfo<StartupBox>& info) { return std::string(info.param.name); });
 
 TEST_F(RecorderProcess, SigintAfterAFirstStartKeepsTheSettings)
 {

@@ -2,6 +2,8 @@
 // recorded (title and text, one line each, into $WAVELARK_TEST_MESSAGES) and closed, and once the
 // main window is shown the file $WAVELARK_TEST_READY is created. With $WAVELARK_TEST_RECORD set,
 // Record is then clicked once and its confirmation answered Yes, as a user would start a take.
+// With $WAVELARK_TEST_KEEP_BOXES set, each modal window is recorded once and left open, as for a
+// user who never answers it.
 
 #include "app/recorder_application.h"
 
@@ -13,6 +15,7 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -24,10 +27,12 @@ int main(int argc, char** argv)
     const QString messages = qEnvironmentVariable("WAVELARK_TEST_MESSAGES");
     const QString ready = qEnvironmentVariable("WAVELARK_TEST_READY");
     const bool record = qEnvironmentVariableIsSet("WAVELARK_TEST_RECORD");
+    const bool keepBoxes = qEnvironmentVariableIsSet("WAVELARK_TEST_KEEP_BOXES");
     bool recordToClick = record;
+    QPointer<QWidget> lastRecorded;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible() && modal != lastRecorded) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             QFile file(messages);
             if (file.open(QIODevice::Append)) {
@@ -38,6 +43,8 @@ int main(int argc, char** argv)
             }
             if (record && box && box->text() == QStringLiteral("Confirm Record?"))
                 box->button(QMessageBox::Yes)->click();
+            else if (keepBoxes)
+                lastRecorded = modal;
             else
                 modal->close();
         }

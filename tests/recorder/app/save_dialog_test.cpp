@@ -183,7 +183,7 @@ TEST_P(SaveDialogName, OnlyLettersDigitsBlanksDashesAndUnderscoresAreAccepted)
     typeName(*dialog, QString::fromUtf8(row.name));
     pressSave(*dialog);
     EXPECT_EQ(dialog->result() == QDialog::Accepted, row.valid);
-    EXPECT_EQ(m_boxes.titles().contains(QString::fromLatin1(kInvalidNameCaption)), !row.valid);
+    EXPECT_EQ(m_boxes.titles().contains(QStringLiteral("INVALID NAME")), !row.valid);
     if (row.valid)
         EXPECT_EQ(dialog->choices().name, row.name);
     else

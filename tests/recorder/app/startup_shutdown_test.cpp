@@ -118,8 +118,9 @@ TEST_P(PendingChoice, TakesEffectOnlyInTheFileWrittenAtExit)
     writeQuietSettings();
     RecorderApplication recorder;
     ASSERT_TRUE(recorder.startUp());
-    EXPECT_EQ(runMenuCommand(recorder, c.command), QStringList{QString::fromLatin1(kRestartCaption)});
-    EXPECT_EQ(m_boxes.seen().back().text, QString::fromLatin1(kRestartText));
+    EXPECT_EQ(runMenuCommand(recorder, c.command), QStringList{QStringLiteral("Changes Require Restart")});
+    EXPECT_EQ(m_boxes.seen().back().text,
+              QStringLiteral("The changes you have made will not take\neffect until you restart the program."));
     EXPECT_TRUE(recorder.mainWindow()->menu()->action(c.command)->isChecked());
     // The running program keeps its buffers until it restarts.
     EXPECT_EQ(recorder.state().settings.bufferSize, 8192u);

@@ -1,11 +1,15 @@
 // CDtoWAV's failures: each ends at once with its own result and leaves no file behind.
 
+#include "cdaudio/cd_drives.h"
 #include "cdaudio/cd_ripper.h"
 #include "emulated_disc.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 
 using namespace wavelark::testing;
 
@@ -74,4 +78,38 @@ TEST(CdRipping, AnUnwritableDestinationIsReportedAndTheDriveLeftAlone)
     EXPECT_FALSE(fileExists(destination));
     EXPECT_EQ(CDtoWAV(nullptr, destination.c_str(), 0, nullptr), 1);
     EXPECT_EQ(CDtoWAV("/dev/sr0/Track01.cda", nullptr, 0, nullptr), 1);
+}
+
+TEST(CdRipping, ADriveSlowerThanTheReadyWaitIsGivenUpWithinTheWaitStartUnitIncluded)
+{
+    // Every command takes 0.9 s: START STOP UNIT ends near the end of a 1 s wait and a TEST UNIT
+    // READY sent then must end with the wait, not 0.9 s later (nor a second one after it).
+    EmulatedDisc disc("emulated:ready=never;delay=900");
+    std::string destination = temporaryPath("slow-drive.wav");
+    sorvak::cd::RipLimits limits;
+    limits.readyWait = std::chrono::milliseconds(1000);
+    ASSERT_EQ(sorvak::cd::cdDrives().drives.size(), 1u) << "found (INQUIRY) before the clock starts";
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(sorvak::cd::ripTrack("/dev/sr0/Track01.cda", destination.c_str(), nullptr, limits), 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1700));
+    EXPECT_FALSE(fileExists(destination));
+}
+
+TEST(CdRipping, ADiskThatFillsUpDuringTheRipLeavesNoFile)
+{
+    // The file size limit stands in for a full disk: writes past 1 MB fail (EFBIG, the signal
+    // ignored) while the header at the start can still be rewritten.
+    EmulatedDisc disc("emulated");
+    std::string destination = temporaryPath("full-disk.wav");
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit small = previous;
+    small.rlim_cur = 1 << 20;
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int result = CDtoWAV("/dev/sr0/Track01.cda", destination.c_str(), 0, nullptr);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(result, 3);
+    EXPECT_FALSE(fileExists(destination)) << "a short file would pass for a whole short track";
 }

@@ -130,7 +130,17 @@ TEST(CdRipping, SeveralSectorsACommandGiveTheSameBytesWithFarFewerCommands)
     EmulatedDisc disc("emulated:tracks=00:02:00;leadout=00:06:00;audio=wav," + source);
     std::string batched = temporaryPath("batched.wav"), single = temporaryPath("single.wav");
     sorvak::cd::RipLimits limits;
-    ASSERT_EQ(sorvak::cd::cdDrives().drives.size(), 1u) << "found before the commands are counted";
+    sorvak::cd::CdDriveTable drives = sorvak::cd::cdDrives();
+    ASSERT_EQ(drives.drives.size(), 1u) << "found before the commands are counted";
+    {
+        // A drive that held another disc in an earlier test reports the change once: that
+        // answer is taken here, not by the first rip only.
+        std::string error;
+        std::unique_ptr<wavelark::scsi::ScsiDevice> device = drives.backend->open("/dev/sr0", error);
+        ASSERT_TRUE(device) << error;
+        const uint8_t testUnitReady[6] = {};
+        device->execute({testUnitReady, {}, 1000, {}});
+    }
     uint64_t before = wavelark::scsi::emulatedCommandCount("/dev/sr0");
     ASSERT_EQ(sorvak::cd::ripTrack("/dev/sr0/Track01.cda", batched.c_str(), nullptr, limits), 0);
     uint64_t batchedCommands = wavelark::scsi::emulatedCommandCount("/dev/sr0") - before;

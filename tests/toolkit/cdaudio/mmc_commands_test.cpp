@@ -59,11 +59,16 @@ TEST(MmcCommands, EachCommandBlockIsTheDrivesByteForByte)
     EXPECT_EQ(device.sent[1].dataLength, 2352u);
     EXPECT_EQ(device.sent[2].cdb, (Bytes{0x43, 0x02, 0, 0, 0, 0, 0, 0x03, 0x24, 0}));
     EXPECT_EQ(device.sent[2].dataLength, 804u);
-    EXPECT_EQ(device.sent[3].cdb, (Bytes{0x12, 0, 0, 0, 96, 0}));
-    EXPECT_EQ(device.sent[3].dataLength, 96u);
+    EXPECT_EQ(device.sent[3].cdb, (Bytes{0x12, 0, 0, 0, 100, 0}));
+    EXPECT_EQ(device.sent[3].dataLength, 100u);
     EXPECT_EQ(device.sent[4].cdb, (Bytes{0x1B, 0, 0, 0, 0x01, 0}));
     EXPECT_EQ(device.sent[4].dataLength, 0u);
     EXPECT_EQ(device.sent[5].cdb, (Bytes{0, 0, 0, 0, 0, 0}));
+    startUnit(device, 1234);
+    testUnitReady(device, 56);
+    ASSERT_EQ(device.sent.size(), 8u);
+    EXPECT_EQ(device.sent[6].timeout, 1234u) << "the time left of the wait";
+    EXPECT_EQ(device.sent[7].timeout, 56u);
     for (const auto& sent : device.sent)
         EXPECT_GE(sent.senseLength, 18u) << "room for fixed-format sense";
 }

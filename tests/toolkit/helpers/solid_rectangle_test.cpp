@@ -119,9 +119,16 @@ TEST(DrawSolidRectangle, XorTwiceGivesThePictureBack)
 {
     const QImage before = patterned(16, 16);
     QImage picture = before;
-    for (int pass = 0; pass < 2; ++pass)
-        draw(picture, 3, 2, 14, 15, 3, 0, 0x00123456, 0x00ABCDEF, 3);
-    EXPECT_NE(picture.constBits(), before.constBits());
+    ASSERT_NE(draw(picture, 3, 2, 14, 15, 3, 0, 0x00123456, 0x00ABCDEF, 3), 0);
+    // The first pass changes every pixel of the rectangle (both colours are non-zero) and no other.
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = x >= 3 && x < 14 && y >= 2 && y < 15;
+            ASSERT_EQ((picture.pixel(x, y) & 0xFFFFFF) != (before.pixel(x, y) & 0xFFFFFF), inside)
+                << "at " << x << "," << y;
+        }
+    }
+    ASSERT_NE(draw(picture, 3, 2, 14, 15, 3, 0, 0x00123456, 0x00ABCDEF, 3), 0);
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x)
             ASSERT_EQ(picture.pixel(x, y) & 0xFFFFFF, before.pixel(x, y) & 0xFFFFFF) << "at " << x << "," << y;
