@@ -154,7 +154,7 @@ void JournaledMaximise(benchmark::State& state)
 {
     syncTake();
     for (auto _ : state)
-        benchmark::DoNotOptimize(maximiseRawTake(longTake().path, {}, {}));
+        benchmark::DoNotOptimize(maximiseRawTake(longTake().path, {}, {}, {}));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTakeBytes));
     reportMemory(state);
 }
@@ -165,7 +165,7 @@ void StopProcessing(benchmark::State& state)
     IdleHost host;
     WaveformView view(host, QRect(0, 0, 555, 115), nullptr);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(maximiseRawTake(longTake().path, {}, {}));
+        benchmark::DoNotOptimize(maximiseRawTake(longTake().path, {}, {}, {}));
         view.clearWaveform();
         buildPeakCache(QString::fromStdString(longTake().path), longTake().cachePath, view.waveformImage());
         view.drawSelection();

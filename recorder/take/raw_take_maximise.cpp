@@ -54,43 +54,69 @@ std::string systemReason()
     return errno ? std::string(std::strerror(errno)) : std::string("no room was left");
 }
 
+// Reports the rewrite's progress after every block, each percentage once.
+class RewriteProgress {
+public:
+    RewriteProgress(const BlockProgress& progress, uint64_t size) : m_progress(progress), m_size(size) {}
+    void reached(uint64_t done)
+    {
+        const int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(m_size));
+        if (m_progress && percent != m_reported) {
+            m_reported = percent;
+            m_progress(percent);
+        }
+    }
+
+private:
+    const BlockProgress& m_progress;
+    uint64_t m_size;
+    int m_reported = -1;
+};
+
 // Rewrites the take from `from` to its end with the gain of peak, a journal window at a time: the
-// window's original bytes into the journal first, then the maximised window into the take, synced
-// before the next window's journal replaces this one. The journal goes once the last window is on
-// disk. A trailing partial frame is left as it stands.
+// window's original bytes into the journal first, then the window's blocks maximised into the
+// take, synced before the next window's journal replaces this one. The journal goes once the last
+// window is on disk. touched is set before the first write into the take. A trailing partial
+// frame is left as it stands.
 bool rewriteJournaled(const PcmRegion& take, const TakeIdentity& identity, uint64_t from, int16_t peak,
                       const std::string& journalPath, const BlockProgress& progress, std::size_t blockSize,
-                      std::string* error)
+                      MaximiseResult& result)
 {
     const double gain = 32767.0 / peak;
     const std::size_t window = blockSize * kJournalWindowBlocks;
     const uint64_t size = take.dataSize();
     AlignedBlock buffer = allocateBlock(window);
     JournalEntry entry{identity, peak, 0, {}};
-    int reported = -1;
+    RewriteProgress report(progress, size);
     for (uint64_t offset = from; offset < size; offset += window) {
         const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(window, size - offset));
         errno = 0;
         const ssize_t got = readFully(take.descriptor(), buffer.get(), wanted, offset);
         if (got < 0 || static_cast<std::size_t>(got) < wanted) {
-            *error = got < 0 ? systemReason() : std::string("the file ended before its audio did");
+            result.error = got < 0 ? systemReason() : std::string("the file ended before its audio did");
             return false;
         }
-        const std::size_t usable = wanted & ~std::size_t{3};
         entry.offset = offset;
-        entry.original.assign(buffer.get(), buffer.get() + usable);
-        if (!writeMaximiseJournal(journalPath, entry, error))
+        entry.original.assign(buffer.get(), buffer.get() + (wanted & ~std::size_t{3}));
+        if (!writeMaximiseJournal(journalPath, entry, &result.error))
             return false;
-        maximiseSamples(reinterpret_cast<int16_t*>(buffer.get()), usable / 2, gain);
-        errno = 0;
-        if (!writeFully(take.descriptor(), buffer.get(), usable, offset) || ::fdatasync(take.descriptor()) != 0) {
-            *error = systemReason();
-            return false;
+        for (std::size_t start = 0; start < wanted; start += blockSize) {
+            const std::size_t length = std::min(blockSize, wanted - start);
+            const std::size_t whole = length & ~std::size_t{3};
+            auto* samples = reinterpret_cast<int16_t*>(buffer.get() + start);
+            maximiseSamples(samples, whole / 2, gain);
+            result.touched = true;
+            errno = 0;
+            if (!writeFully(take.descriptor(), buffer.get() + start, whole, offset + start)) {
+                result.error = systemReason();
+                return false;
+            }
+            report.reached(offset + start + length);
         }
-        const int percent = static_cast<int>(100.0 * static_cast<double>(offset + wanted) / static_cast<double>(size));
-        if (progress && percent != reported) {
-            reported = percent;
-            progress(percent);
+        errno = 0;
+        if (::fdatasync(take.descriptor()) != 0) {
+            result.error = systemReason();
+            return false;
         }
     }
     // Left behind, the journal would only have its window put back and rewritten to the same bytes.
@@ -100,7 +126,7 @@ bool rewriteJournaled(const PcmRegion& take, const TakeIdentity& identity, uint6
 
 }
 
-MaximiseResult maximiseRawTake(const std::string& path, const BlockProgress& scanProgress,
+MaximiseResult maximiseRawTake(const std::string& path, const std::string& takeId, const BlockProgress& scanProgress,
                                const BlockProgress& rewriteProgress, std::size_t blockSize)
 {
     MaximiseResult result;
@@ -120,20 +146,20 @@ MaximiseResult maximiseRawTake(const std::string& path, const BlockProgress& sca
     result.peak = *peak;
     if (result.peak <= 0)
         return result;
-    const std::optional<TakeIdentity> identity = takeIdentity(region.descriptor());
+    const std::optional<TakeIdentity> identity = takeIdentity(region.descriptor(), takeId);
     if (!identity) {
         result.failed = true;
         result.error = systemReason();
         return result;
     }
-    result.failed = !rewriteJournaled(region, *identity, 0, result.peak, journalPath, rewriteProgress, blockSize,
-                                      &result.error);
+    result.failed =
+        !rewriteJournaled(region, *identity, 0, result.peak, journalPath, rewriteProgress, blockSize, result);
     result.rewritten = !result.failed;
     return result;
 }
 
-std::optional<MaximiseResult> resumeRawTakeMaximise(const std::string& path, const BlockProgress& rewriteProgress,
-                                                    std::size_t blockSize)
+std::optional<MaximiseResult> resumeRawTakeMaximise(const std::string& path, const std::string& takeId,
+                                                    const BlockProgress& rewriteProgress, std::size_t blockSize)
 {
     const std::string journalPath = maximiseJournalPath(path);
     const JournalReading journal = readMaximiseJournal(journalPath);
@@ -149,27 +175,35 @@ std::optional<MaximiseResult> resumeRawTakeMaximise(const std::string& path, con
     }
     result.opened = true;
     if (journal.state == JournalState::Damaged) {
+        // How far the stopped rewrite got is lost with its journal.
         result.failed = true;
+        result.touched = true;
         result.error = "the journal of the interrupted maximise, " + journalPath + ", cannot be used: " + journal.problem;
         removeMaximiseJournal(journalPath);
         return result;
     }
-    const std::optional<TakeIdentity> identity = takeIdentity(region.descriptor());
-    if (!identity || !(*identity == journal.entry.take)) {
+    std::optional<TakeIdentity> identity = takeIdentity(region.descriptor(), takeId);
+    if (!identity || !sameTake(journal.entry.take, *identity)) {
         removeMaximiseJournal(journalPath);
         return std::nullopt;
     }
-    // The window being rewritten gets its recorded bytes back, then the rewrite goes on from it.
+    // Matched without an id from the caller: the journal's id stays with the take.
+    if (identity->id.empty())
+        identity->id = journal.entry.take.id;
+    // The window being rewritten gets its recorded bytes back, then the rewrite goes on from it:
+    // the windows before it stay maximised.
     const JournalEntry& entry = journal.entry;
     result.peak = entry.peak;
+    result.touched = entry.offset > 0;
     errno = 0;
     if (!writeFully(region.descriptor(), entry.original.data(), entry.original.size(), entry.offset)) {
         result.failed = true;
+        result.touched = true;
         result.error = systemReason();
         return result;
     }
     result.failed = !rewriteJournaled(region, *identity, entry.offset, entry.peak, journalPath, rewriteProgress,
-                                      blockSize, &result.error);
+                                      blockSize, result);
     result.rewritten = !result.failed;
     return result;
 }
