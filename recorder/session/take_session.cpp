@@ -106,7 +106,7 @@ void TakeSession::initialise()
         QFile::remove(m_paths.peakCache());
     }
     // A maximise stopped part-way is finished from its journal whatever else was interrupted.
-    const bool unfinished = takeReplaced || QFile::exists(QFile::decodeName(maximiseJournalPath(takePath).c_str()));
+    const bool unfinished = takeReplaced || maximiseInterrupted(takePath);
     m_hasTake = QFile::exists(m_paths.take());
     QWidget* frame = sorvak::findControl(&m_window, ids::kViewFrame);
     m_view = new WaveformView(*this, frame->geometry(), frame->parentWidget());

@@ -51,8 +51,8 @@ std::optional<QList<QByteArray>> takeMarkLines(const DataPaths& paths)
 
 bool isTakeId(const QByteArray& text)
 {
-    return text.size() == 32
-           && std::all_of(text.begin(), text.end(), [](char digit) { return std::isxdigit(static_cast<unsigned char>(digit)); });
+    const auto hexDigit = [](char digit) { return std::isxdigit(static_cast<unsigned char>(digit)) != 0; };
+    return text.size() == 32 && std::all_of(text.begin(), text.end(), hexDigit);
 }
 
 }

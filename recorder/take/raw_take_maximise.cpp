@@ -2,6 +2,9 @@
 
 #include "take/maximise_journal.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +51,12 @@ void maximiseSamples(int16_t* samples, std::size_t count, double gain)
 }
 
 namespace {
+
+constexpr char kMaximisedSuffix[] = ".maximised";
+// Left free beside the maximised copy: the disk is never filled to its last block.
+constexpr uint64_t kBesideHeadroom = 64ull << 20;
+// How much of the maximised copy is written before the disk is told to start on it.
+constexpr uint64_t kWritebackStretch = 8ull << 20;
 
 std::string systemReason()
 {
@@ -124,19 +133,87 @@ bool rewriteJournaled(const PcmRegion& take, const TakeIdentity& identity, uint6
     return true;
 }
 
+// Whether the take's folder has room for a maximised copy beside it, with some to spare.
+bool roomBeside(const std::string& path, uint64_t size)
+{
+    struct statvfs folder {};
+    if (::statvfs(folderOf(path).c_str(), &folder) != 0)
+        return false;
+    return static_cast<uint64_t>(folder.f_bavail) * folder.f_frsize >= size + kBesideHeadroom;
+}
+
+enum class BesideOutcome { Replaced, TakeUntouched, FolderNotSynced };
+
+// Writes the maximised take beside it (maximisedSidePath) block by block, forces it to the disk and
+// renames it over the take. Stopped at any moment before the rename, the take is as recorded (a
+// maximise afresh then gives the same bytes); after it, wholly maximised. Every failure before the
+// rename removes the side file and leaves the take untouched, for the journal to try.
+BesideOutcome rewriteBeside(const PcmRegion& take, const std::string& path, int16_t peak,
+                            const BlockProgress& progress, std::size_t blockSize, MaximiseResult& result)
+{
+    const double gain = 32767.0 / peak;
+    const uint64_t size = take.dataSize();
+    struct stat status {};
+    const mode_t mode = ::fstat(take.descriptor(), &status) == 0 ? status.st_mode & 07777 : 0644;
+    FileReplacement side;
+    if (side.begin(path, kMaximisedSuffix, mode))
+        return BesideOutcome::TakeUntouched;
+    AlignedBlock block = allocateBlock(blockSize);
+    RewriteProgress report(progress, size);
+    uint64_t flushed = 0;
+    for (uint64_t offset = 0; offset < size; offset += blockSize) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(blockSize, size - offset));
+        const ssize_t got = readFully(take.descriptor(), block.get(), wanted, offset);
+        if (got < 0 || static_cast<std::size_t>(got) < wanted)
+            return BesideOutcome::TakeUntouched;
+        // A trailing partial frame is copied as it stands.
+        maximiseSamples(reinterpret_cast<int16_t*>(block.get()), (wanted & ~std::size_t{3}) / 2, gain);
+        if (side.write({block.get(), wanted}, offset))
+            return BesideOutcome::TakeUntouched;
+        // The disk starts on what is written while the rest is computed, so the final sync waits
+        // only for the last stretch.
+        if (offset + wanted - flushed >= kWritebackStretch || offset + wanted == size) {
+            ::sync_file_range(side.descriptor(), static_cast<off_t>(flushed),
+                              static_cast<off_t>(offset + wanted - flushed), SYNC_FILE_RANGE_WRITE);
+            flushed = offset + wanted;
+        }
+        report.reached(offset + wanted);
+    }
+    const std::optional<FileFailure> failure = side.commit();
+    if (!failure)
+        return BesideOutcome::Replaced;
+    if (failure->step != FileFailure::Step::SyncingFolder)
+        return BesideOutcome::TakeUntouched;
+    result.error = failure->reason();
+    return BesideOutcome::FolderNotSynced;
+}
+
+}
+
+std::string maximisedSidePath(const std::string& takePath)
+{
+    return takePath + kMaximisedSuffix;
+}
+
+bool maximiseInterrupted(const std::string& takePath)
+{
+    return ::access(maximiseJournalPath(takePath).c_str(), F_OK) == 0
+           || ::access(maximisedSidePath(takePath).c_str(), F_OK) == 0;
 }
 
 MaximiseResult maximiseRawTake(const std::string& path, const std::string& takeId, const BlockProgress& scanProgress,
-                               const BlockProgress& rewriteProgress, std::size_t blockSize)
+                               const BlockProgress& rewriteProgress, std::size_t blockSize, MaximiseWay way)
 {
     MaximiseResult result;
     PcmRegion region;
     if (!region.openForRewrite(path, 0, 0, &result.error))
         return result;
     result.opened = true;
-    // A journal still here belongs to an earlier take that could not be recovered.
+    // A journal still here belongs to an earlier take that could not be recovered; a side file is
+    // what a stopped maximise beside left.
     const std::string journalPath = maximiseJournalPath(path);
     removeMaximiseJournal(journalPath);
+    ::unlink(maximisedSidePath(path).c_str());
     const std::optional<int16_t> peak = scanPeak(region, scanProgress, blockSize, &result.error);
     if (!peak) {
         // A gain from part of the take could clip the rest: the take stays as it is.
@@ -146,6 +223,20 @@ MaximiseResult maximiseRawTake(const std::string& path, const std::string& takeI
     result.peak = *peak;
     if (result.peak <= 0)
         return result;
+    if (way == MaximiseWay::BesideWhenRoom && roomBeside(path, region.dataSize())) {
+        switch (rewriteBeside(region, path, result.peak, rewriteProgress, blockSize, result)) {
+        case BesideOutcome::Replaced:
+            result.touched = true;
+            result.rewritten = true;
+            return result;
+        case BesideOutcome::FolderNotSynced:
+            result.touched = true;
+            result.failed = true;
+            return result;
+        case BesideOutcome::TakeUntouched:
+            break;
+        }
+    }
     const std::optional<TakeIdentity> identity = takeIdentity(region.descriptor(), takeId);
     if (!identity) {
         result.failed = true;
@@ -161,6 +252,8 @@ MaximiseResult maximiseRawTake(const std::string& path, const std::string& takeI
 std::optional<MaximiseResult> resumeRawTakeMaximise(const std::string& path, const std::string& takeId,
                                                     const BlockProgress& rewriteProgress, std::size_t blockSize)
 {
+    // A maximise beside stopped before its rename left the take as recorded: it is done afresh.
+    ::unlink(maximisedSidePath(path).c_str());
     const std::string journalPath = maximiseJournalPath(path);
     const JournalReading journal = readMaximiseJournal(journalPath);
     if (journal.state == JournalState::Absent)

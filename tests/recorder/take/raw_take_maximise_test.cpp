@@ -2,6 +2,7 @@
 
 #include "capture_test_support.h"
 #include "file_size_limit.h"
+#include "maximise_test_support.h"
 
 #include "take/maximise_journal.h"
 #include "take/pcm_blocks.h"
@@ -10,58 +11,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <csignal>
 #include <random>
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace wavelark {
 namespace {
 
+using testing::kFirstTakeId;
+using testing::maximisedByDefinition;
+using testing::musicLike;
 using testing::readSamples;
 using testing::TemporaryFolder;
 using testing::writeSamples;
-
-// The maximise written out plainly: gain 32767 / peak, clamp to ±32766, truncate.
-std::vector<int16_t> maximisedByDefinition(const std::vector<int16_t>& samples)
-{
-    int16_t peak = 0;
-    for (int16_t sample : samples)
-        peak = std::max(peak, sample);
-    if (peak == 0)
-        return samples;
-    const double gain = 32767.0 / peak;
-    std::vector<int16_t> result;
-    for (int16_t sample : samples)
-        result.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
-    return result;
-}
-
-// Music-like: a few partials with a slow envelope and some noise.
-std::vector<int16_t> musicLike(std::size_t frames, double level)
-{
-    std::mt19937 random(7);
-    std::normal_distribution<double> noise(0.0, 300.0);
-    std::vector<int16_t> samples(frames * 2);
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        const double time = frame / 44100.0;
-        const double envelope = 0.5 + 0.5 * std::sin(2 * 3.14159 * 0.3 * time);
-        const double value = level * envelope
-                             * (0.5 * std::sin(2 * 3.14159 * 220 * time) + 0.3 * std::sin(2 * 3.14159 * 331 * time))
-                             + noise(random);
-        samples[frame * 2] = static_cast<int16_t>(std::clamp(value, -32768.0, 32767.0));
-        samples[frame * 2 + 1] = static_cast<int16_t>(std::clamp(-0.7 * value, -32768.0, 32767.0));
-    }
-    return samples;
-}
 
 class RawTakeMaximiseBlocks : public ::testing::TestWithParam<std::size_t> {};
 
@@ -70,11 +35,7 @@ TEST_P(RawTakeMaximiseBlocks, GivesThePerSampleResultWhateverTheBlockSize)
     TemporaryFolder folder;
     const std::string path = folder.file("recording.raw");
     // Not a whole number of blocks, with a trailing half frame the passes leave alone.
-    std::vector<int16_t> samples = musicLike(100003, 12000.0);
-    samples.push_back(1234);
-    writeSamples(path, samples);
-    std::vector<int16_t> expected = maximisedByDefinition({samples.begin(), samples.end() - 1});
-    expected.push_back(1234);
+    const auto [samples, expected] = testing::writeTakeWithHalfFrame(path, 100003, 12000.0, 1234);
 
     std::vector<int> scanReports;
     std::vector<int> rewriteReports;
@@ -196,202 +157,21 @@ TEST(RawTakeMaximise, ATakeCutShortDuringTheScanIsNotRewritten)
     EXPECT_EQ(left, std::vector<int16_t>(samples.begin(), samples.begin() + 2048));
 }
 
-// Runs the pass child, which kills itself when its pass reports killAt percent; true when it
-// died of the kill.
-bool killedPartWay(const char* mode, const std::string& take, int killAt, std::size_t blockSize,
-                   const std::string& takeId = {})
-{
-    const std::string percent = std::to_string(killAt);
-    const std::string block = std::to_string(blockSize);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(WAVELARK_TAKE_PASS_CHILD, "take_pass_child", mode, take.c_str(), percent.c_str(), block.c_str(),
-                takeId.empty() ? static_cast<char*>(nullptr) : takeId.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-}
-
-constexpr std::size_t kKillBlock = 4096;  // journal windows of 256 KiB: nine in the take below
-// Take ids as recording marks name them.
-const std::string kFirstTakeId = "0123456789abcdef0123456789abcdef";
-const std::string kSecondTakeId = "fedcba9876543210fedcba9876543210";
-
-struct KilledMaximise {
-    const char* name;
-    int killAt;       // the rewrite's percentage at which the first run is killed
-    int resumeKillAt; // the same for the first resume, 0 for a resume left to finish
+struct ProgressCase {
+    std::size_t bytes;
+    MaximiseWay way;
 };
 
-class RawTakeMaximiseKilled : public ::testing::TestWithParam<KilledMaximise> {};
-
-// However the rewrite is stopped (in its first window, half-way, after its last window while
-// the journal is still there, and also during its own resume), the resume ends with exactly the
-// bytes an uninterrupted maximise gives, and no journal.
-TEST_P(RawTakeMaximiseKilled, ResumeGivesTheUninterruptedResult)
-{
-    TemporaryFolder folder;
-    const std::string path = folder.file("recording.raw");
-    std::vector<int16_t> samples = musicLike(560001, 9000.0);
-    samples.push_back(77);  // a trailing half frame
-    writeSamples(path, samples);
-    std::vector<int16_t> expected = maximisedByDefinition({samples.begin(), samples.end() - 1});
-    expected.push_back(77);
-    const std::string journal = maximiseJournalPath(path);
-
-    ASSERT_TRUE(killedPartWay("maximise", path, GetParam().killAt, kKillBlock));
-    ASSERT_TRUE(std::filesystem::exists(journal));
-    // Before its last window the kill leaves the level step a plain in-place rewrite keeps for good.
-    const std::vector<int16_t> stepped = readSamples(path);
-    if (GetParam().killAt < 100) {
-        EXPECT_NE(stepped, expected);
-        EXPECT_NE(stepped, samples);
-    }
-    if (GetParam().resumeKillAt > 0) {
-        ASSERT_TRUE(killedPartWay("resume", path, GetParam().resumeKillAt, kKillBlock));
-        ASSERT_TRUE(std::filesystem::exists(journal));
-    }
-
-    std::vector<int> reports;
-    const std::optional<MaximiseResult> resumed =
-        resumeRawTakeMaximise(path, {}, [&](int percent) { reports.push_back(percent); }, kKillBlock);
-    ASSERT_TRUE(resumed.has_value());
-    EXPECT_TRUE(resumed->rewritten) << resumed->error;
-    EXPECT_EQ(resumed->peak, *std::max_element(samples.begin(), samples.end() - 1));
-    EXPECT_EQ(readSamples(path), expected);
-    EXPECT_FALSE(std::filesystem::exists(journal));
-    ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports.back(), 100);
-    EXPECT_FALSE(resumeRawTakeMaximise(path, {}, {}, kKillBlock).has_value());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Moments, RawTakeMaximiseKilled,
-    ::testing::Values(KilledMaximise{"InTheFirstWindow", 1, 0}, KilledMaximise{"HalfWay", 41, 0},
-                      KilledMaximise{"AfterTheLastWindow", 100, 0}, KilledMaximise{"AlsoDuringTheResume", 30, 70}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// A journal that cannot be trusted never writes into a take: one damaged on disk is reported and
-// removed, one left beside another take (a new recording after a failed recovery) is ignored.
-TEST(RawTakeMaximiseJournal, DamagedOrForeignJournalsLeaveTheTakeAlone)
-{
-    TemporaryFolder folder;
-    const std::string path = folder.file("recording.raw");
-    const std::vector<int16_t> samples = musicLike(200000, 8000.0);
-    writeSamples(path, samples);
-    const std::string journal = maximiseJournalPath(path);
-    ASSERT_TRUE(killedPartWay("maximise", path, 50, kKillBlock));
-    const std::string journalBytes = testing::readFile(journal);
-    const std::vector<int16_t> stepped = readSamples(path);
-
-    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, journalBytes.size() / 2, journalBytes.size() - 1}) {
-        testing::writeFile(journal, journalBytes.substr(0, cut));
-        const std::optional<MaximiseResult> result = resumeRawTakeMaximise(path, {}, {}, kKillBlock);
-        ASSERT_TRUE(result.has_value()) << cut;
-        EXPECT_TRUE(result->failed) << cut;
-        EXPECT_NE(result->error.find(journal), std::string::npos) << result->error;
-        EXPECT_EQ(readSamples(path), stepped) << cut;
-        EXPECT_FALSE(std::filesystem::exists(journal)) << cut;
-    }
-    std::string flipped = journalBytes;
-    flipped[journalBytes.size() / 2] ^= 0x01;
-    testing::writeFile(journal, flipped);
-    EXPECT_TRUE(resumeRawTakeMaximise(path, {}, {}, kKillBlock)->failed);
-    EXPECT_EQ(readSamples(path), stepped);
-
-    // A new take in the same place: another size (a new file, the same name).
-    testing::writeFile(journal, journalBytes);
-    const std::vector<int16_t> newTake = musicLike(1000, 3000.0);
-    std::filesystem::remove(path);
-    writeSamples(path, newTake);
-    EXPECT_FALSE(resumeRawTakeMaximise(path, {}, {}, kKillBlock).has_value());
-    EXPECT_EQ(readSamples(path), newTake);
-    EXPECT_FALSE(std::filesystem::exists(journal));
-}
-
-// A new take written into the same file (the same inode) with the same length as the one whose
-// maximise was killed: only its id tells it apart, and the journal must not touch it.
-TEST(RawTakeMaximiseJournal, JournalOfAnotherTakeIdIsThrownAwayAlsoInTheSameFile)
-{
-    TemporaryFolder folder;
-    const std::string path = folder.file("recording.raw");
-    const std::vector<int16_t> samples = musicLike(200000, 8000.0);
-    writeSamples(path, samples);
-    ASSERT_TRUE(killedPartWay("maximise", path, 50, kKillBlock, kFirstTakeId));
-    const std::vector<int16_t> newTake = musicLike(200000, 3000.0);
-    testing::writeFile(path, std::string(reinterpret_cast<const char*>(newTake.data()), newTake.size() * 2));
-    EXPECT_FALSE(resumeRawTakeMaximise(path, kSecondTakeId, {}, kKillBlock).has_value());
-    EXPECT_EQ(readSamples(path), newTake);
-    EXPECT_FALSE(std::filesystem::exists(maximiseJournalPath(path)));
-}
-
-// A folder on another file system than the temporary one, for a copy of the data folder that
-// comes back on another device number; nothing when there is none.
-std::optional<std::filesystem::path> folderOnAnotherDevice(const std::filesystem::path& than)
-{
-    struct stat here {};
-    if (::stat(than.c_str(), &here) != 0)
-        return std::nullopt;
-    for (const char* candidate : {"/dev/shm", "/run/user", "/var/tmp", "/tmp"}) {
-        struct stat there {};
-        if (::stat(candidate, &there) == 0 && there.st_dev != here.st_dev && ::access(candidate, W_OK) == 0) {
-            std::string pattern = std::string(candidate) + "/wavelark-copy-XXXXXX";
-            if (::mkdtemp(pattern.data()))
-                return std::filesystem::path(pattern);
-        }
-    }
-    return std::nullopt;
-}
-
-// The data folder of a maximise killed half-way comes back on another disk (a USB disk plugged in
-// again, a restored copy): the take and its journal keep their id, so the resume there still
-// finishes the take to the uninterrupted bytes. Without the id (a mark from before ids) the
-// journal cannot be matched to the moved take and is thrown away, as it always was.
-TEST(RawTakeMaximiseJournal, ResumeFinishesACopyOfTheDataFolderOnAnotherDevice)
-{
-    TemporaryFolder folder;
-    const std::optional<std::filesystem::path> elsewhere = folderOnAnotherDevice(folder.path());
-    if (!elsewhere)
-        GTEST_SKIP() << "no writable folder on another file system than " << folder.path();
-    const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)> removeCopies(
-        &*elsewhere, [](const std::filesystem::path* copies) { std::filesystem::remove_all(*copies); });
-    const std::string path = folder.file("recording.raw");
-    const std::vector<int16_t> samples = musicLike(300001, 9000.0);
-    writeSamples(path, samples);
-    const std::vector<int16_t> expected = maximisedByDefinition(samples);
-    ASSERT_TRUE(killedPartWay("maximise", path, 45, kKillBlock, kFirstTakeId));
-    const std::vector<int16_t> stepped = readSamples(path);
-    ASSERT_NE(stepped, expected);
-
-    struct Copy {
-        const char* name;
-        std::string takeId;
-        bool resumed;
-    };
-    for (const Copy& copy : {Copy{"same-id", kFirstTakeId, true}, Copy{"no-id", "", false}}) {
-        const std::filesystem::path copyFolder = *elsewhere / copy.name;
-        std::filesystem::create_directory(copyFolder);
-        const std::string copied = (copyFolder / "recording.raw").string();
-        std::filesystem::copy_file(path, copied);
-        std::filesystem::copy_file(maximiseJournalPath(path), maximiseJournalPath(copied));
-        const std::optional<MaximiseResult> result = resumeRawTakeMaximise(copied, copy.takeId, {}, kKillBlock);
-        EXPECT_EQ(result.has_value(), copy.resumed) << copy.name;
-        EXPECT_EQ(readSamples(copied), copy.resumed ? expected : stepped) << copy.name;
-        EXPECT_FALSE(std::filesystem::exists(maximiseJournalPath(copied))) << copy.name;
-    }
-}
+class RawTakeMaximiseProgress : public ::testing::TestWithParam<ProgressCase> {};
 
 // The rewrite reports after every block, as the pass did before it was journaled, however many
 // blocks a journal window holds: a take of N blocks gives each block's percentage once.
-class RawTakeMaximiseProgress : public ::testing::TestWithParam<std::size_t> {};
-
 TEST_P(RawTakeMaximiseProgress, RewriteReportsEveryBlock)
 {
     TemporaryFolder folder;
     const std::string path = folder.file("recording.raw");
     constexpr std::size_t kBlock = 4096;
-    const std::size_t bytes = GetParam();
+    const std::size_t bytes = GetParam().bytes;
     std::vector<int16_t> samples(bytes / 2, 100);
     samples[samples.size() / 3] = 3000;
     writeSamples(path, samples);
@@ -405,19 +185,29 @@ TEST_P(RawTakeMaximiseProgress, RewriteReportsEveryBlock)
             break;
     }
     std::vector<int> reports;
-    const MaximiseResult result =
-        maximiseRawTake(path, kFirstTakeId, {}, [&](int percent) { reports.push_back(percent); }, kBlock);
+    const MaximiseResult result = maximiseRawTake(
+        path, kFirstTakeId, {}, [&](int percent) { reports.push_back(percent); }, kBlock, GetParam().way);
     EXPECT_TRUE(result.rewritten);
     EXPECT_EQ(reports, expected);
+    // A trailing half frame stays as it is.
+    const std::size_t whole = samples.size() / 2 * 2;
+    std::vector<int16_t> maximised = maximisedByDefinition({samples.begin(), samples.begin() + whole});
+    maximised.insert(maximised.end(), samples.begin() + whole, samples.end());
+    EXPECT_EQ(readSamples(path), maximised);
 }
 
 // Ten blocks in one window; seven and a half; three windows (64 blocks each) and a bit.
 INSTANTIATE_TEST_SUITE_P(Takes, RawTakeMaximiseProgress,
-                         ::testing::Values(10 * 4096, 7 * 4096 + 2050, 130 * 4096 + 400));
+                         ::testing::Values(ProgressCase{10 * 4096, MaximiseWay::Journaled},
+                                           ProgressCase{7 * 4096 + 2050, MaximiseWay::Journaled},
+                                           ProgressCase{130 * 4096 + 400, MaximiseWay::Journaled},
+                                           ProgressCase{10 * 4096, MaximiseWay::BesideWhenRoom},
+                                           ProgressCase{130 * 4096 + 400, MaximiseWay::BesideWhenRoom}));
 
 struct FullDiskMoment {
     const char* name;
-    bool fromTheStart;  // the disk is full before the first journal; else after the first block
+    MaximiseWay way;
+    bool fromTheStart;  // the disk is full before the first write; else after the first block
     bool touched;
 };
 
@@ -425,7 +215,8 @@ class RawTakeMaximiseFullDisk : public ::testing::TestWithParam<FullDiskMoment> 
 
 // A disk that fills at Stop: when not even the first journal can be written, nothing of the take
 // was touched and the result says so (the session then tells the take was kept as recorded);
-// when it fills after the rewrite began, the take is partly maximised and the result says that.
+// when it fills after the journaled rewrite began, the take is partly maximised and the result
+// says that. A copy beside that cannot be finished leaves the take as recorded, whatever the moment.
 TEST_P(RawTakeMaximiseFullDisk, ResultTellsWhetherTheTakeWasTouched)
 {
     TemporaryFolder folder;
@@ -437,10 +228,11 @@ TEST_P(RawTakeMaximiseFullDisk, ResultTellsWhetherTheTakeWasTouched)
         std::optional<testing::FileSizeLimit> fullDisk;
         if (GetParam().fromTheStart)
             fullDisk.emplace(4096);
-        result = maximiseRawTake(path, kFirstTakeId, {}, [&](int) {
+        const BlockProgress fill = [&](int) {
             if (!fullDisk)
                 fullDisk.emplace(4096);
-        }, 4096);
+        };
+        result = maximiseRawTake(path, kFirstTakeId, {}, fill, 4096, GetParam().way);
     }
     EXPECT_TRUE(result.failed);
     EXPECT_FALSE(result.rewritten);
@@ -448,12 +240,31 @@ TEST_P(RawTakeMaximiseFullDisk, ResultTellsWhetherTheTakeWasTouched)
     EXPECT_EQ(result.touched, GetParam().touched);
     EXPECT_EQ(readSamples(path) == samples, !GetParam().touched);
     EXPECT_FALSE(std::filesystem::exists(maximiseJournalPath(path) + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(maximisedSidePath(path)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Moments, RawTakeMaximiseFullDisk,
-                         ::testing::Values(FullDiskMoment{"BeforeTheFirstJournal", true, false},
-                                           FullDiskMoment{"AfterTheFirstBlock", false, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Moments, RawTakeMaximiseFullDisk,
+    ::testing::Values(FullDiskMoment{"BeforeTheFirstJournal", MaximiseWay::Journaled, true, false},
+                      FullDiskMoment{"AfterTheFirstJournaledBlock", MaximiseWay::Journaled, false, true},
+                      FullDiskMoment{"BeforeTheCopyBeside", MaximiseWay::BesideWhenRoom, true, false},
+                      FullDiskMoment{"AfterTheFirstBlockBeside", MaximiseWay::BesideWhenRoom, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
+// Maximising a maximised take changes nothing: a take found wholly maximised after a stop (the
+// copy beside renamed, the mark not yet removed) is maximised again to the same bytes.
+TEST(RawTakeMaximise, MaximisedTakeIsLeftAsItIs)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    std::vector<int16_t> samples = musicLike(50000, 20000.0);
+    samples[1001] = -32768;
+    writeSamples(path, samples);
+    ASSERT_TRUE(maximiseRawTake(path).rewritten);
+    const std::vector<int16_t> once = readSamples(path);
+    EXPECT_EQ(once, maximisedByDefinition(samples));
+    EXPECT_TRUE(maximiseRawTake(path).rewritten);
+    EXPECT_EQ(readSamples(path), once);
+}
 }
 }

@@ -1,6 +1,8 @@
 // Runs one pass over a take as a child process of the tests and kills itself with SIGKILL when
 // the pass reports a given percentage, as a crash or a kill -9 would stop the program there:
-//   take_pass_child maximise|resume <take> <percent> <block size> [take id]
+//   take_pass_child maximise|maximise-beside|resume <take> <percent> <block size> [take id]
+// "maximise" is the journaled maximise (the way of a disk without room for a copy), whose kills
+// leave a journal to resume from; "maximise-beside" the copy written beside and renamed over.
 
 #include "take/raw_take_maximise.h"
 
@@ -22,7 +24,9 @@ int main(int argc, char** argv)
             std::raise(SIGKILL);
     };
     if (mode == "maximise")
-        wavelark::maximiseRawTake(take, takeId, {}, killer, blockSize);
+        wavelark::maximiseRawTake(take, takeId, {}, killer, blockSize, wavelark::MaximiseWay::Journaled);
+    else if (mode == "maximise-beside")
+        wavelark::maximiseRawTake(take, takeId, {}, killer, blockSize, wavelark::MaximiseWay::BesideWhenRoom);
     else if (mode == "resume")
         wavelark::resumeRawTakeMaximise(take, takeId, killer, blockSize);
     else
