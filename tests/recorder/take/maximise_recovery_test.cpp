@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -187,6 +188,49 @@ TEST(RawTakeMaximiseJournal, ResumeFinishesACopyOfTheDataFolderOnAnotherDevice)
         EXPECT_EQ(readSamples(copied), copy.resumed ? expected : stepped) << copy.name;
         EXPECT_FALSE(std::filesystem::exists(maximiseJournalPath(copied))) << copy.name;
     }
+}
+
+// A journal of the format before take ids (version 1: device, inode and size name the take), as a
+// maximise stopped before an update left it: the resume still finishes that take.
+TEST(RawTakeMaximiseJournal, JournalFromBeforeIdsIsResumedInPlace)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    const std::vector<int16_t> samples = musicLike(100000, 7000.0);
+    const std::vector<int16_t> expected = maximisedByDefinition(samples);
+    const int16_t peak = *std::max_element(samples.begin(), samples.end());
+    // Stopped in its second window of 4096 samples: the first maximised, the rest as recorded.
+    constexpr std::size_t kWindow = 4096;
+    std::vector<int16_t> stepped = samples;
+    std::copy(expected.begin(), expected.begin() + kWindow, stepped.begin());
+    writeSamples(path, stepped);
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+
+    std::string journal = "WLMJ";
+    const auto put = [&](uint64_t value, int bytes) {
+        for (int index = 0; index < bytes; ++index)
+            journal.push_back(static_cast<char>(value >> (8 * index)));
+    };
+    put(1, 4);
+    put(static_cast<uint64_t>(status.st_dev), 8);
+    put(static_cast<uint64_t>(status.st_ino), 8);
+    put(static_cast<uint64_t>(status.st_size), 8);
+    put(static_cast<uint16_t>(peak), 4);
+    put(kWindow * 2, 8);
+    put(kWindow * 2, 8);
+    journal.append(reinterpret_cast<const char*>(samples.data() + kWindow), kWindow * 2);
+    uint64_t checksum = 1469598103934665603ull;
+    for (char byte : journal)
+        checksum = (checksum ^ static_cast<uint8_t>(byte)) * 1099511628211ull;
+    put(checksum, 8);
+    testing::writeFile(maximiseJournalPath(path), journal);
+
+    const std::optional<MaximiseResult> result = resumeRawTakeMaximise(path, kFirstTakeId, {}, 4096);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(result->rewritten) << result->error;
+    EXPECT_EQ(readSamples(path), expected);
+    EXPECT_FALSE(std::filesystem::exists(maximiseJournalPath(path)));
 }
 
 class RawTakeMaximiseBesideKilled : public ::testing::TestWithParam<int> {};
