@@ -1,5 +1,7 @@
 #include "canonical_wav_header.h"
 
+#include "little_endian.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,18 +15,6 @@ constexpr long kDataSizeOffset = 40;
 // The RIFF size counts the header bytes after its own field: 44 - 8.
 constexpr uint64_t kRiffSizeOverData = 36;
 
-void putLittle16(uint8_t* bytes, uint16_t value)
-{
-    bytes[0] = static_cast<uint8_t>(value);
-    bytes[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void putLittle32(uint8_t* bytes, uint32_t value)
-{
-    for (int index = 0; index < 4; ++index)
-        bytes[index] = static_cast<uint8_t>(value >> (8 * index));
-}
-
 uint32_t heldAt32Bits(uint64_t size)
 {
     return static_cast<uint32_t>(std::min<uint64_t>(size, std::numeric_limits<uint32_t>::max()));
@@ -32,9 +22,9 @@ uint32_t heldAt32Bits(uint64_t size)
 
 bool writeLittle32At(std::FILE* file, long offset, uint32_t value)
 {
-    uint8_t bytes[4];
-    putLittle32(bytes, value);
-    return std::fseek(file, offset, SEEK_SET) == 0 && std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+    uint8_t field[4];
+    writeLittleEndian32(field, value);
+    return std::fseek(file, offset, SEEK_SET) == 0 && std::fwrite(field, 1, sizeof field, file) == sizeof field;
 }
 
 }
@@ -53,13 +43,13 @@ CanonicalWavHeader canonicalWavHeader(int sampleRate, int bitsPerSample, int cha
     uint32_t bytesPerSecond = static_cast<uint32_t>(sampleRate) * blockAlign;
     std::memcpy(header.data(), "RIFF", 4);
     std::memcpy(header.data() + 8, "WAVEfmt ", 8);
-    putLittle32(header.data() + 16, 16);
-    putLittle16(header.data() + 20, 1);  // PCM
-    putLittle16(header.data() + 22, static_cast<uint16_t>(channels));
-    putLittle32(header.data() + 24, static_cast<uint32_t>(sampleRate));
-    putLittle32(header.data() + 28, bytesPerSecond);
-    putLittle16(header.data() + 32, blockAlign);
-    putLittle16(header.data() + 34, static_cast<uint16_t>(bitsPerSample));
+    writeLittleEndian32(header.data() + 16, 16);
+    writeLittleEndian16(header.data() + 20, 1);  // PCM
+    writeLittleEndian16(header.data() + 22, static_cast<uint16_t>(channels));
+    writeLittleEndian32(header.data() + 24, static_cast<uint32_t>(sampleRate));
+    writeLittleEndian32(header.data() + 28, bytesPerSecond);
+    writeLittleEndian16(header.data() + 32, blockAlign);
+    writeLittleEndian16(header.data() + 34, static_cast<uint16_t>(bitsPerSample));
     std::memcpy(header.data() + 36, "data", 4);
     return header;
 }

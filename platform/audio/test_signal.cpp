@@ -1,5 +1,6 @@
 #include "test_signal.h"
 
+#include "little_endian.h"
 #include "wave_device.h"
 
 #include <cmath>
@@ -11,16 +12,6 @@
 namespace wavelark::audio {
 
 namespace {
-
-uint32_t little32(const uint8_t* bytes)
-{
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-uint16_t little16(const uint8_t* bytes)
-{
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 void putSample(uint8_t* bytes, int16_t sample)
 {
@@ -42,10 +33,11 @@ bool readWavFrames(const std::string& path, int sampleRate, std::vector<uint8_t>
     bool formatMatches = false;
     for (size_t offset = 12; offset + 8 <= file.size();) {
         const uint8_t* chunk = file.data() + offset;
-        size_t size = std::min<size_t>(little32(chunk + 4), file.size() - offset - 8);
+        size_t size = std::min<size_t>(readLittleEndian32(chunk + 4), file.size() - offset - 8);
         if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
-            formatMatches = little16(chunk + 8) == 1 && little16(chunk + 10) == kChannels
-                            && little32(chunk + 12) == static_cast<uint32_t>(sampleRate) && little16(chunk + 22) == 16;
+            formatMatches = readLittleEndian16(chunk + 8) == 1 && readLittleEndian16(chunk + 10) == kChannels
+                            && readLittleEndian32(chunk + 12) == static_cast<uint32_t>(sampleRate)
+                            && readLittleEndian16(chunk + 22) == 16;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!formatMatches)
                 break;

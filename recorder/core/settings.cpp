@@ -2,16 +2,15 @@
 
 #include "core/settings.h"
 
+#include "core/file_toolbox.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
+#include <span>
 
 namespace wavelark {
 
@@ -161,46 +160,18 @@ SettingsReadResult readSettingsFile(const QString& path, Settings& settings)
 
 bool writeSettingsFile(const QString& path, const Settings& settings, QString* error)
 {
-    const auto fail = [error](const char* step) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(step), QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    };
-    const QByteArray finalPath = QFile::encodeName(path);
-    QByteArray temporaryPath = finalPath + ".XXXXXX";
-    const int descriptor = ::mkostemp(temporaryPath.data(), O_CLOEXEC);
-    if (descriptor < 0)
-        return fail("creating a new settings file");
-    // Every byte must be on disk before the rename: a full disk must never leave a short file in
-    // place of the old one.
-    const auto* bytes = reinterpret_cast<const char*>(&settings);
-    std::size_t done = 0;
-    while (done < sizeof settings) {
-        const ssize_t written = ::write(descriptor, bytes + done, sizeof settings - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            fail("writing the settings");
-            ::close(descriptor);
-            ::unlink(temporaryPath.constData());
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
+    const std::optional<FileFailure> failure = replaceFile(
+        QFile::encodeName(path).toStdString(),
+        std::span(reinterpret_cast<const uint8_t*>(&settings), sizeof settings));
+    if (!failure)
+        return true;
+    if (error) {
+        const char* step = failure->step == FileFailure::Step::Creating  ? "creating a new settings file"
+                           : failure->step == FileFailure::Step::Writing ? "writing the settings"
+                                                                          : "replacing the settings file";
+        *error = QStringLiteral("%1: %2").arg(QLatin1String(step), QString::fromLocal8Bit(failure->reason().c_str()));
     }
-    if (::fchmod(descriptor, 0644) != 0 || ::fsync(descriptor) != 0) {
-        fail("writing the settings");
-        ::close(descriptor);
-        ::unlink(temporaryPath.constData());
-        return false;
-    }
-    if (::close(descriptor) != 0 || ::rename(temporaryPath.constData(), finalPath.constData()) != 0) {
-        fail("replacing the settings file");
-        ::unlink(temporaryPath.constData());
-        return false;
-    }
-    return true;
+    return false;
 }
 
 }

@@ -24,7 +24,7 @@ struct RecoveryFindings {
     TakeMarkFound takeMark = TakeMarkFound::None;
     bool importSideFile = false;  // recording.raw.import
     bool savingMark = false;
-    JournalFound journal = JournalFound::Absent;  // the raw take maximise's journal
+    JournalFound journal = JournalFound::Absent;  // the raw take maximise's journal, or its copy beside
     bool takePresent = false;
     uint32_t takeLength = 0;      // bytes
 };

@@ -162,10 +162,11 @@ void TakeSession::prepareTake(const QString& caption)
     };
     // A maximise that was stopped part-way is finished from where it stopped: maximising the
     // partly maximised take afresh would keep its level step.
-    std::optional<MaximiseResult> resumed = resumeRawTakeMaximise(path, rewriteProgress);
+    const std::string takeId = readTakeId(m_paths);
+    std::optional<MaximiseResult> resumed = resumeRawTakeMaximise(path, takeId, rewriteProgress);
     const MaximiseResult result = resumed ? std::move(*resumed)
                                           : maximiseRawTake(
-                                                path,
+                                                path, takeId,
                                                 [this](int percent) {
                                                     m_display.setProgress(percent);
                                                     setStatusText(QStringLiteral(" Scanning Audio ... %1 %").arg(percent));
@@ -177,7 +178,7 @@ void TakeSession::prepareTake(const QString& caption)
         warn(caption,
              QStringLiteral("The Recording File could not be maximised: %1\n\nThe take has been kept as it was recorded%2.")
                  .arg(QString::fromLocal8Bit(result.error.c_str()),
-                      result.peak > 0 ? QStringLiteral(", partly maximised") : QString()));
+                      result.touched ? QStringLiteral(", partly maximised") : QString()));
     m_takeLength = measureTake();
     m_view->clearWaveform();
     setStatusText(QString::fromLatin1(kRenderingText));

@@ -6,6 +6,7 @@
 
 #include "take/maximise_journal.h"
 #include "take/peak_cache.h"
+#include "take/raw_take_maximise.h"
 #include "take/take_import.h"
 
 #include "core/take_format.h"
@@ -38,7 +39,9 @@ JournalFound journalFound(const std::string& takePath)
 {
     switch (readMaximiseJournal(maximiseJournalPath(takePath)).state) {
     case JournalState::Absent:
-        return JournalFound::Absent;
+        // A maximise beside that was stopped before its rename left its copy: the take is as
+        // recorded, and is maximised afresh like one whose journal is there.
+        return maximiseInterrupted(takePath) ? JournalFound::Present : JournalFound::Absent;
     case JournalState::Valid:
         return JournalFound::Present;
     case JournalState::Damaged:

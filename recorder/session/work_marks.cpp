@@ -1,33 +1,38 @@
 #include "session/work_marks.h"
 
-#include "take/pcm_blocks.h"
+#include "core/file_toolbox.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
-
-#include <unistd.h>
+#include <random>
+#include <span>
 
 namespace wavelark {
 
 namespace {
 
-constexpr char kImportMark[] = "import\n";
-constexpr char kImportReplacingMark[] = "replaced\n";
+// The take mark: the change on its first line ("recording", "import", or "replaced" once an
+// import's audio is about to be renamed over the take), then "take " and the take's id. Marks
+// from before ids were empty (a recording) or "import\n".
+constexpr char kImportLine[] = "import";
+constexpr char kRecordingLine[] = "recording";
+constexpr char kImportReplacingLine[] = "replaced";
+constexpr char kTakeIdPrefix[] = "take ";
+constexpr qint64 kLongestTakeMark = 4096;
 
-QString writeMark(const QString& path, const QByteArray& content, const QString& folder)
+QString writeMark(const QString& path, const QByteArray& content)
 {
-    QFile mark(path);
-    if (!mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return mark.errorString();
-    if (mark.write(content) != content.size() || !mark.flush())
-        return mark.errorString();
-    // The mark must outlast a power loss as the work it marks does.
-    if (::fsync(mark.handle()) != 0 || !syncFolder(QFile::encodeName(folder).toStdString()))
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return QString();
+    // Replaced whole and on stable storage with its folder entry before the work it marks starts:
+    // it must outlast a power loss as that work does.
+    const std::optional<FileFailure> failure = replaceFile(
+        QFile::encodeName(path).toStdString(),
+        std::span(reinterpret_cast<const uint8_t*>(content.constData()), static_cast<std::size_t>(content.size())));
+    return failure ? QString::fromLocal8Bit(failure->reason().c_str()) : QString();
 }
 
 bool removeLeftOver(const QString& path)
@@ -35,27 +40,68 @@ bool removeLeftOver(const QString& path)
     return QFile::remove(path) || !QFile::exists(path);
 }
 
-}
-
-QString writeTakeMark(const DataPaths& paths, TakeChange change)
-{
-    return writeMark(paths.recordingMark(), change == TakeChange::Import ? QByteArray(kImportMark) : QByteArray(),
-                     paths.folder);
-}
-
-std::optional<TakeChange> readTakeMark(const DataPaths& paths)
+// The take mark's lines; nothing without a mark.
+std::optional<QList<QByteArray>> takeMarkLines(const DataPaths& paths)
 {
     QFile mark(paths.recordingMark());
     if (!mark.exists())
         return std::nullopt;
-    if (mark.open(QIODevice::ReadOnly) && mark.read(64) == kImportMark)
-        return TakeChange::Import;
-    return TakeChange::Recording;
+    if (!mark.open(QIODevice::ReadOnly))
+        return QList<QByteArray>();
+    return mark.read(kLongestTakeMark).split('\n');
+}
+
+QByteArray takeMarkContent(const char* change, const std::string& id)
+{
+    return QByteArray(change) + '\n' + kTakeIdPrefix + QByteArray::fromStdString(id) + '\n';
+}
+
+bool isTakeId(const QByteArray& text)
+{
+    const auto hexDigit = [](char digit) { return std::isxdigit(static_cast<unsigned char>(digit)) != 0; };
+    return text.size() == 32 && std::all_of(text.begin(), text.end(), hexDigit);
+}
+
+}
+
+std::string newTakeId()
+{
+    std::random_device source;
+    std::string id;
+    for (int word = 0; word < 4; ++word) {
+        char digits[9];
+        std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(source()));
+        id += digits;
+    }
+    return id;
+}
+
+QString writeTakeMark(const DataPaths& paths, TakeChange change)
+{
+    return writeMark(paths.recordingMark(),
+                     takeMarkContent(change == TakeChange::Import ? kImportLine : kRecordingLine, newTakeId()));
+}
+
+std::optional<TakeChange> readTakeMark(const DataPaths& paths)
+{
+    const std::optional<QList<QByteArray>> lines = takeMarkLines(paths);
+    if (!lines)
+        return std::nullopt;
+    return !lines->isEmpty() && lines->front() == kImportLine ? TakeChange::Import : TakeChange::Recording;
+}
+
+std::string readTakeId(const DataPaths& paths)
+{
+    const std::optional<QList<QByteArray>> lines = takeMarkLines(paths);
+    if (!lines || lines->size() < 2 || !lines->at(1).startsWith(kTakeIdPrefix))
+        return std::string();
+    const QByteArray id = lines->at(1).mid(static_cast<qsizetype>(std::strlen(kTakeIdPrefix)));
+    return isTakeId(id) ? id.toLower().toStdString() : std::string();
 }
 
 QString writeSavingMark(const DataPaths& paths, const QString& sidePath)
 {
-    return writeMark(paths.savingMark(), sidePath.toUtf8(), paths.folder);
+    return writeMark(paths.savingMark(), sidePath.toUtf8());
 }
 
 bool removeMark(const QString& path)
@@ -88,13 +134,17 @@ std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths)
 
 QString writeImportReplacingMark(const DataPaths& paths)
 {
-    return writeMark(paths.recordingMark(), QByteArray(kImportReplacingMark), paths.folder);
+    // The import's take keeps the id its first mark gave it.
+    std::string id = readTakeId(paths);
+    if (id.empty())
+        id = newTakeId();
+    return writeMark(paths.recordingMark(), takeMarkContent(kImportReplacingLine, id));
 }
 
 bool takeMarkSaysImportReplacing(const DataPaths& paths)
 {
-    QFile mark(paths.recordingMark());
-    return mark.open(QIODevice::ReadOnly) && mark.read(64) == kImportReplacingMark;
+    const std::optional<QList<QByteArray>> lines = takeMarkLines(paths);
+    return lines && !lines->isEmpty() && lines->front() == kImportReplacingLine;
 }
 
 }

@@ -10,13 +10,15 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 
 namespace wavelark {
 
 // What the take mark says was changing the take.
 enum class TakeChange { Recording, Import };
 
-// Writes the take mark naming the change. Empty on success, else the system's reason.
+// Writes the take mark naming the change and a new random take id (newTakeId), replacing any mark
+// whole (core/file_toolbox.h). Empty on success, else the system's reason.
 QString writeTakeMark(const DataPaths& paths, TakeChange change);
 
 // The change the take mark names; nothing without a mark. An empty or unknown mark is a
@@ -31,6 +33,14 @@ QString writeImportReplacingMark(const DataPaths& paths);
 // Whether the take mark is the one writeImportReplacingMark writes (readTakeMark, which knows
 // nothing of it, reads it as a recording).
 bool takeMarkSaysImportReplacing(const DataPaths& paths);
+
+// The take id the take mark names: 32 hex digits, the take's name in its maximise journal, which
+// travels with the data folder to another disk. Empty without a mark or for a mark written before
+// ids (an empty or "import" mark), whose take is then matched as before ids.
+std::string readTakeId(const DataPaths& paths);
+
+// A new random take id: 32 lower-case hex digits.
+std::string newTakeId();
 
 // Writes the saving mark naming the side file the save writes in the archive folder. Empty on
 // success, else the system's reason.

@@ -1,11 +1,13 @@
 #include "take/maximise_journal.h"
 
-#include "take/pcm_blocks.h"
+#include "core/file_toolbox.h"
+#include "little_endian.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -15,10 +17,14 @@ namespace wavelark {
 namespace {
 
 // "WLMJ", a version, then the fields little-endian, the original bytes, and an FNV-1a checksum of
-// everything before it.
+// everything before it. Version 2 adds the take's id (32 bytes of text, zeros without one) before
+// the original's length; version 1 journals, from before ids, are still read.
 constexpr std::array<uint8_t, 4> kMagic = {'W', 'L', 'M', 'J'};
-constexpr uint32_t kVersion = 1;
-constexpr std::size_t kFixedBytes = 4 + 4 + 8 * 3 + 4 + 8 + 8;  // magic .. original length
+constexpr uint32_t kVersion = 2;
+constexpr std::size_t kIdBytes = 32;
+constexpr std::size_t kIdOffset = 4 + 4 + 8 * 3 + 4 + 8;                // after magic .. window offset
+constexpr std::size_t kVersion1FixedBytes = kIdOffset + 8;              // .. original length
+constexpr std::size_t kFixedBytes = kIdOffset + kIdBytes + 8;           // .. id, original length
 constexpr std::size_t kChecksumBytes = 8;
 // A window is a few megabytes; anything much larger is not a journal this program wrote.
 constexpr uint64_t kLargestWindow = uint64_t{1} << 30;
@@ -33,31 +39,34 @@ uint64_t fnv1a(const uint8_t* bytes, std::size_t count)
     return hash;
 }
 
-void put(std::vector<uint8_t>& into, uint64_t value, int bytes)
+template <typename Unsigned>
+void put(std::vector<uint8_t>& into, Unsigned value)
 {
-    for (int index = 0; index < bytes; ++index)
-        into.push_back(static_cast<uint8_t>(value >> (8 * index)));
+    const std::size_t at = into.size();
+    into.resize(at + sizeof value);
+    writeLittleEndian(into.data() + at, value);
 }
 
-uint64_t get(const uint8_t* from, int bytes)
+// Reads the journal's bytes; nothing with the reason in problem when it cannot be read or is far
+// too large to be a journal.
+std::optional<std::vector<uint8_t>> readJournalBytes(int descriptor, std::string* problem)
 {
-    uint64_t value = 0;
-    for (int index = 0; index < bytes; ++index)
-        value |= uint64_t{from[index]} << (8 * index);
-    return value;
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
-bool fail(std::string* error)
-{
-    if (error)
-        *error = std::strerror(errno);
-    return false;
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        *problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    if (status.st_size < 0 || static_cast<uint64_t>(status.st_size) > kFixedBytes + kLargestWindow + kChecksumBytes)
+        return bytes;
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    const ssize_t got = readFully(descriptor, bytes.data(), bytes.size(), 0);
+    if (got < 0) {
+        *problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(got));
+    return bytes;
 }
 
 }
@@ -67,71 +76,52 @@ std::string maximiseJournalPath(const std::string& takePath)
     return takePath + ".maximise";
 }
 
-std::optional<TakeIdentity> takeIdentity(int descriptor)
+std::optional<TakeIdentity> takeIdentity(int descriptor, const std::string& id)
 {
     struct stat status {};
     if (::fstat(descriptor, &status) != 0)
         return std::nullopt;
-    return TakeIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+    return TakeIdentity{id, static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
                         static_cast<uint64_t>(status.st_size)};
+}
+
+bool sameTake(const TakeIdentity& journalTake, const TakeIdentity& take)
+{
+    if (journalTake.size != take.size)
+        return false;
+    if (!journalTake.id.empty() && !take.id.empty())
+        return journalTake.id == take.id;
+    return journalTake.device == take.device && journalTake.inode == take.inode;
 }
 
 bool writeMaximiseJournal(const std::string& journalPath, const JournalEntry& entry, std::string* error)
 {
     std::vector<uint8_t> bytes(kMagic.begin(), kMagic.end());
     bytes.reserve(kFixedBytes + entry.original.size() + kChecksumBytes);
-    put(bytes, kVersion, 4);
-    put(bytes, entry.take.device, 8);
-    put(bytes, entry.take.inode, 8);
-    put(bytes, entry.take.size, 8);
-    put(bytes, static_cast<uint16_t>(entry.peak), 4);
-    put(bytes, entry.offset, 8);
-    put(bytes, entry.original.size(), 8);
+    put<uint32_t>(bytes, kVersion);
+    put<uint64_t>(bytes, entry.take.device);
+    put<uint64_t>(bytes, entry.take.inode);
+    put<uint64_t>(bytes, entry.take.size);
+    put<uint32_t>(bytes, static_cast<uint16_t>(entry.peak));
+    put<uint64_t>(bytes, entry.offset);
+    std::array<uint8_t, kIdBytes> id{};
+    std::memcpy(id.data(), entry.take.id.data(), std::min(entry.take.id.size(), kIdBytes));
+    bytes.insert(bytes.end(), id.begin(), id.end());
+    put<uint64_t>(bytes, entry.original.size());
     bytes.insert(bytes.end(), entry.original.begin(), entry.original.end());
-    put(bytes, fnv1a(bytes.data(), bytes.size()), 8);
-
-    const std::string side = journalPath + ".part";
-    const int descriptor = ::open(side.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (descriptor < 0)
-        return fail(error);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            const int reason = errno;
-            ::close(descriptor);
-            ::unlink(side.c_str());
-            errno = reason;
-            return fail(error);
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    if (::fdatasync(descriptor) != 0) {
-        const int reason = errno;
-        ::close(descriptor);
-        ::unlink(side.c_str());
-        errno = reason;
-        return fail(error);
-    }
-    if (::close(descriptor) != 0 || ::rename(side.c_str(), journalPath.c_str()) != 0) {
-        const int reason = errno;
-        ::unlink(side.c_str());
-        errno = reason;
-        return fail(error);
-    }
-    // The rename must be on disk before the take's window is touched.
-    return syncFolder(folderOf(journalPath)) || fail(error);
+    put<uint64_t>(bytes, fnv1a(bytes.data(), bytes.size()));
+    // The journal with its folder entry must be on disk before the take's window is touched.
+    const std::optional<FileFailure> failure = replaceFile(journalPath, bytes);
+    if (failure && error)
+        *error = failure->reason();
+    return !failure;
 }
 
 JournalReading readMaximiseJournal(const std::string& journalPath)
 {
     JournalReading reading;
-    const int descriptor = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
+    FileDescriptor journal(::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!journal.isOpen()) {
         if (errno != ENOENT) {
             reading.state = JournalState::Damaged;
             reading.problem = std::strerror(errno);
@@ -139,43 +129,39 @@ JournalReading readMaximiseJournal(const std::string& journalPath)
         return reading;
     }
     reading.state = JournalState::Damaged;
-    struct stat status {};
-    std::vector<uint8_t> bytes;
-    if (::fstat(descriptor, &status) == 0 && status.st_size >= 0
-        && static_cast<uint64_t>(status.st_size) <= kFixedBytes + kLargestWindow + kChecksumBytes) {
-        bytes.resize(static_cast<std::size_t>(status.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = ::read(descriptor, bytes.data() + done, bytes.size() - done);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += static_cast<std::size_t>(got);
-        }
-        bytes.resize(done);
-    }
-    ::close(descriptor);
-    if (bytes.size() < kFixedBytes + kChecksumBytes || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin())
-        || get(bytes.data() + 4, 4) != kVersion) {
+    const std::optional<std::vector<uint8_t>> read = readJournalBytes(journal.get(), &reading.problem);
+    if (!read)
+        return reading;
+    const std::vector<uint8_t>& bytes = *read;
+    const uint32_t version = bytes.size() >= 8 ? readLittleEndian32(bytes.data() + 4) : 0;
+    const std::size_t fixedBytes = version == 1 ? kVersion1FixedBytes : kFixedBytes;
+    if (bytes.size() < fixedBytes + kChecksumBytes || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin())
+        || (version != 1 && version != kVersion)) {
         reading.problem = "it is not a journal of this program";
         return reading;
     }
-    const uint64_t length = get(bytes.data() + kFixedBytes - 8, 8);
-    if (length != bytes.size() - kFixedBytes - kChecksumBytes
-        || fnv1a(bytes.data(), bytes.size() - kChecksumBytes) != get(bytes.data() + bytes.size() - kChecksumBytes, 8)) {
+    const uint64_t length = readLittleEndian64(bytes.data() + fixedBytes - 8);
+    if (length != bytes.size() - fixedBytes - kChecksumBytes
+        || fnv1a(bytes.data(), bytes.size() - kChecksumBytes)
+               != readLittleEndian64(bytes.data() + bytes.size() - kChecksumBytes)) {
         reading.problem = "it is damaged";
         return reading;
     }
     JournalEntry& entry = reading.entry;
-    entry.take = {get(bytes.data() + 8, 8), get(bytes.data() + 16, 8), get(bytes.data() + 24, 8)};
-    entry.peak = static_cast<int16_t>(get(bytes.data() + 32, 4));
-    entry.offset = get(bytes.data() + 36, 8);
+    entry.take.device = readLittleEndian64(bytes.data() + 8);
+    entry.take.inode = readLittleEndian64(bytes.data() + 16);
+    entry.take.size = readLittleEndian64(bytes.data() + 24);
+    entry.peak = static_cast<int16_t>(readLittleEndian32(bytes.data() + 32));
+    entry.offset = readLittleEndian64(bytes.data() + 36);
+    if (version != 1) {
+        const char* id = reinterpret_cast<const char*>(bytes.data() + kIdOffset);
+        entry.take.id.assign(id, strnlen(id, kIdBytes));
+    }
     if (entry.peak <= 0 || entry.offset > entry.take.size || length > entry.take.size - entry.offset) {
         reading.problem = "its window lies outside its take";
         return reading;
     }
-    entry.original.assign(bytes.begin() + kFixedBytes, bytes.end() - kChecksumBytes);
+    entry.original.assign(bytes.begin() + static_cast<std::ptrdiff_t>(fixedBytes), bytes.end() - kChecksumBytes);
     reading.state = JournalState::Valid;
     return reading;
 }

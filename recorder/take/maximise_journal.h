@@ -22,16 +22,24 @@ inline constexpr std::size_t kJournalWindowBlocks = 64;
 std::string maximiseJournalPath(const std::string& takePath);
 
 // Which take a journal belongs to: a journal found beside another take (a new recording made after
-// a failed recovery) must never write its bytes into it.
+// a failed recovery) must never write its bytes into it. The id is the random one the take's
+// recording mark names: it travels with the take to another disk or a restored copy of the data
+// folder, where the device and inode do not.
 struct TakeIdentity {
+    std::string id;     // 32 hex digits; empty for a take whose mark names none
     uint64_t device = 0;
     uint64_t inode = 0;
     uint64_t size = 0;
-    bool operator==(const TakeIdentity&) const = default;
 };
 
-// The identity of the open file; nothing when it cannot be read.
-std::optional<TakeIdentity> takeIdentity(int descriptor);
+// The identity of the open file with the given id; nothing when it cannot be read.
+std::optional<TakeIdentity> takeIdentity(int descriptor, const std::string& id);
+
+// Whether a journal written for journalTake belongs to take: by id and size when both have an id;
+// otherwise (a journal or a mark from before ids, or a take whose mark is gone) by device, inode
+// and size as before ids, so such a journal is still used where the take never moved and safely
+// thrown away where it did.
+bool sameTake(const TakeIdentity& journalTake, const TakeIdentity& take);
 
 struct JournalEntry {
     TakeIdentity take;
@@ -40,9 +48,9 @@ struct JournalEntry {
     std::vector<uint8_t> original; // the window's bytes before the rewrite
 };
 
-// Writes entry as the journal: a side file written and synced, renamed over the journal, the
-// folder synced. False, with the system's reason in error, when any of it fails (the journal
-// then holds the previous window or nothing).
+// Writes entry as the journal, replacing it whole (core/file_toolbox.h): on stable storage, folder
+// entry included, when this returns true. False, with the system's reason in error, when any of it
+// fails (the journal then holds the previous window or nothing).
 bool writeMaximiseJournal(const std::string& journalPath, const JournalEntry& entry, std::string* error);
 
 enum class JournalState { Absent, Valid, Damaged };

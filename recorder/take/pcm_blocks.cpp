@@ -53,48 +53,6 @@ bool forEachBlock(const PcmRegion& region, std::size_t blockSize, const BlockPro
 
 }
 
-ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t got = ::pread(descriptor, into + done, bytes - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t put = ::pwrite(descriptor, from + done, bytes - done, static_cast<off_t>(offset + done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-bool syncFolder(const std::string& folder)
-{
-    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (handle < 0)
-        return false;
-    const bool synced = ::fsync(handle) == 0;
-    const int reason = errno;
-    ::close(handle);
-    errno = reason;
-    return synced;
-}
-
 void AlignedFree::operator()(void* block) const
 {
     std::free(block);
@@ -155,14 +113,6 @@ bool PcmRegion::openForRewrite(const std::string& path, uint64_t offset, uint64_
     m_offset = offset;
     m_size = size;
     return true;
-}
-
-bool FileDescriptor::close()
-{
-    if (m_descriptor < 0)
-        return true;
-    const int descriptor = std::exchange(m_descriptor, -1);
-    return ::close(descriptor) == 0;
 }
 
 void PcmRegion::close()

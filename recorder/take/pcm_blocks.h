@@ -4,6 +4,8 @@
 // audio is never held in memory whole. Window thread (long operations).
 #pragma once
 
+#include "core/file_toolbox.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -74,35 +76,8 @@ using SampleChange = std::function<void(int16_t* samples, std::size_t count)>;
 bool rewriteBlocks(const PcmRegion& region, const SampleChange& change, const BlockProgress& progress,
                    std::size_t blockSize = kPcmBlockSize, std::string* error = nullptr);
 
-// Reads up to bytes at offset, retrying interrupted and partial reads: the count read (short only
-// where the file ends), -1 with errno set on error.
-ssize_t readFully(int descriptor, uint8_t* into, std::size_t bytes, uint64_t offset);
-
-// Writes all bytes at offset, retrying interrupted and partial writes; false with errno set.
-bool writeFully(int descriptor, const uint8_t* from, std::size_t bytes, uint64_t offset);
-
-// Forces a folder's entries (a file just created or renamed in it) to stable storage; false
-// with errno set.
-bool syncFolder(const std::string& folder);
-
 // The largest of the samples, starting from 0.
 int16_t largestSample(const int16_t* samples, std::size_t count);
-
-// An open file descriptor, closed when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor = -1) : m_descriptor(descriptor) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { close(); }
-    int get() const { return m_descriptor; }
-    bool isOpen() const { return m_descriptor >= 0; }
-    // Closes now; false, with errno set, when closing reports a late write failure.
-    bool close();
-
-private:
-    int m_descriptor;
-};
 
 // The blocks of the byte copies into the temporary WAV and the import's side file.
 inline constexpr std::size_t kCopyBlockSize = 1048576;

@@ -1,5 +1,8 @@
 #include "take/peak_cache.h"
 
+#include "core/file_toolbox.h"
+#include "little_endian.h"
+
 #include <QFile>
 #include <QPainter>
 
@@ -9,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -222,30 +224,16 @@ private:
     bool m_started = false;
 };
 
-// Written whole beside it (wd.dat.part) and renamed over it: a build stopped part-way leaves the
-// old cache or none, never a part of a picture that the next start would draw as the take's.
+// Replaced whole (core/file_toolbox.h): a build stopped part-way leaves the old cache or none,
+// never a part of a picture that the next start would draw as the take's.
 bool writeVertices(const QString& cachePath, const std::vector<PeakVertex>& vertices)
 {
-    const QString sidePath = cachePath + QStringLiteral(".part");
-    QFile cache(sidePath);
-    if (!cache.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     std::vector<uint8_t> bytes(vertices.size() * 4);
     for (std::size_t index = 0; index < vertices.size(); ++index) {
-        const uint16_t x = static_cast<uint16_t>(vertices[index].x);
-        const uint16_t y = static_cast<uint16_t>(vertices[index].y);
-        const uint8_t vertex[4] = {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8), static_cast<uint8_t>(y),
-                                   static_cast<uint8_t>(y >> 8)};
-        std::memcpy(bytes.data() + index * 4, vertex, 4);
+        writeLittleEndian16(bytes.data() + index * 4, static_cast<uint16_t>(vertices[index].x));
+        writeLittleEndian16(bytes.data() + index * 4 + 2, static_cast<uint16_t>(vertices[index].y));
     }
-    const bool written = cache.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))
-                             == static_cast<qint64>(bytes.size())
-                         && cache.flush();
-    cache.close();
-    if (written && std::rename(QFile::encodeName(sidePath).constData(), QFile::encodeName(cachePath).constData()) == 0)
-        return true;
-    QFile::remove(sidePath);
-    return false;
+    return !replaceFile(QFile::encodeName(cachePath).toStdString(), bytes);
 }
 
 }
@@ -316,8 +304,8 @@ bool loadPeakCache(const QString& cachePath, QImage& image)
     QPolygon polyline(static_cast<int>(count));
     for (std::size_t index = 0; index < count; ++index) {
         const auto* vertex = reinterpret_cast<const uint8_t*>(bytes.constData()) + index * 4;
-        const int16_t x = static_cast<int16_t>(vertex[0] | vertex[1] << 8);
-        const int16_t y = static_cast<int16_t>(vertex[2] | vertex[3] << 8);
+        const auto x = static_cast<int16_t>(readLittleEndian16(vertex));
+        const auto y = static_cast<int16_t>(readLittleEndian16(vertex + 2));
         polyline.setPoint(static_cast<int>(index), x, y);
     }
     QPainter painter(&image);

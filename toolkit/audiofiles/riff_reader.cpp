@@ -1,6 +1,6 @@
 #include "audiofiles/riff_reader.h"
 
-#include "audiofiles/little_endian.h"
+#include "little_endian.h"
 #include "audiofiles/regular_file.h"
 
 #include <cerrno>
@@ -9,6 +9,8 @@
 #include <algorithm>
 
 namespace sorvak {
+
+using wavelark::readLittleEndian32;
 
 namespace {
 

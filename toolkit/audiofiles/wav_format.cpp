@@ -1,10 +1,13 @@
 #include "audiofiles/wav_format.h"
 
-#include "audiofiles/little_endian.h"
+#include "little_endian.h"
 
 #include <limits>
 
 namespace sorvak {
+
+using wavelark::readLittleEndian16;
+using wavelark::readLittleEndian32;
 
 namespace {
 

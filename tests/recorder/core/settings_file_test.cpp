@@ -1,15 +1,12 @@
 // The Settings record: its byte image, the defaults of a new file, range checks on load and the
 // safe replacement of the file.
 
+#include "file_size_limit.h"
 #include "recorder_test_support.h"
 
 #include "core/settings.h"
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-
-#include <sys/resource.h>
 
 #include <QString>
 
@@ -163,19 +160,16 @@ TEST(SettingsFile, FullDiskDuringTheWriteKeepsTheOldFile)
     testing::TemporaryFolder folder;
     const std::string old = bytesOf(defaultSettings(QStringLiteral("/old/")));
     testing::writeFile(folder.path() / "settings.dat", old);
-    rlimit limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit restore = limit;
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    limit.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     QString error;
-    const bool written = writeSettingsFile(QString::fromStdString(folder.file("settings.dat")),
-                                           defaultSettings(QStringLiteral("/new/")), &error);
-    setrlimit(RLIMIT_FSIZE, &restore);
-    std::signal(SIGXFSZ, previous);
+    bool written = true;
+    {
+        const testing::FileSizeLimit fullDisk(1000);
+        ASSERT_TRUE(fullDisk.active());
+        written = writeSettingsFile(QString::fromStdString(folder.file("settings.dat")),
+                                    defaultSettings(QStringLiteral("/new/")), &error);
+    }
     EXPECT_FALSE(written);
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.startsWith(QStringLiteral("writing the settings: "))) << error.toStdString();
     EXPECT_EQ(testing::readFile(folder.path() / "settings.dat"), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()), 1);
 }

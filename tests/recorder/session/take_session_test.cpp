@@ -92,10 +92,13 @@ TEST_F(TakeSessionTest, AnImportKeepsTheSlidersStillUntilItsTakeIsDrawnAndMarksT
     }
     EXPECT_TRUE(m_display.states.back().sliders);
     EXPECT_TRUE(m_display.states.back().record);
+    // Each mark names the change on its first line and the take's id on the next; the id stays.
     ASSERT_FALSE(marksWhileCopying.isEmpty());
-    EXPECT_EQ(marksWhileCopying.count(QStringLiteral("import\n")), marksWhileCopying.size());
     ASSERT_FALSE(marksWhileMaximising.isEmpty());
-    EXPECT_EQ(marksWhileMaximising.count(QStringLiteral("replaced\n")), marksWhileMaximising.size());
+    const QString takeLine = marksWhileCopying.front().section(QLatin1Char('\n'), 1);
+    EXPECT_TRUE(takeLine.startsWith(QStringLiteral("take "))) << takeLine.toStdString();
+    EXPECT_EQ(marksWhileCopying.count(QStringLiteral("import\n") + takeLine), marksWhileCopying.size());
+    EXPECT_EQ(marksWhileMaximising.count(QStringLiteral("replaced\n") + takeLine), marksWhileMaximising.size());
     EXPECT_FALSE(std::filesystem::exists(markPath()));
     EXPECT_TRUE(m_display.shown().empty());
 }

@@ -1,6 +1,8 @@
 // The raw take maximise and its block passes, checked against the per-sample definition.
 
 #include "capture_test_support.h"
+#include "file_size_limit.h"
+#include "maximise_test_support.h"
 
 #include "take/maximise_journal.h"
 #include "take/pcm_blocks.h"
@@ -11,52 +13,20 @@
 #include <filesystem>
 #include <optional>
 
+#include <cerrno>
 #include <cmath>
-#include <csignal>
+#include <cstring>
 #include <random>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace wavelark {
 namespace {
 
+using testing::kFirstTakeId;
+using testing::maximisedByDefinition;
+using testing::musicLike;
 using testing::readSamples;
 using testing::TemporaryFolder;
 using testing::writeSamples;
-
-// The maximise written out plainly: gain 32767 / peak, clamp to ±32766, truncate.
-std::vector<int16_t> maximisedByDefinition(const std::vector<int16_t>& samples)
-{
-    int16_t peak = 0;
-    for (int16_t sample : samples)
-        peak = std::max(peak, sample);
-    if (peak == 0)
-        return samples;
-    const double gain = 32767.0 / peak;
-    std::vector<int16_t> result;
-    for (int16_t sample : samples)
-        result.push_back(static_cast<int16_t>(std::trunc(std::clamp(sample * gain, -32766.0, 32766.0))));
-    return result;
-}
-
-// Music-like: a few partials with a slow envelope and some noise.
-std::vector<int16_t> musicLike(std::size_t frames, double level)
-{
-    std::mt19937 random(7);
-    std::normal_distribution<double> noise(0.0, 300.0);
-    std::vector<int16_t> samples(frames * 2);
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        const double time = frame / 44100.0;
-        const double envelope = 0.5 + 0.5 * std::sin(2 * 3.14159 * 0.3 * time);
-        const double value = level * envelope
-                             * (0.5 * std::sin(2 * 3.14159 * 220 * time) + 0.3 * std::sin(2 * 3.14159 * 331 * time))
-                             + noise(random);
-        samples[frame * 2] = static_cast<int16_t>(std::clamp(value, -32768.0, 32767.0));
-        samples[frame * 2 + 1] = static_cast<int16_t>(std::clamp(-0.7 * value, -32768.0, 32767.0));
-    }
-    return samples;
-}
 
 class RawTakeMaximiseBlocks : public ::testing::TestWithParam<std::size_t> {};
 
@@ -65,16 +35,12 @@ TEST_P(RawTakeMaximiseBlocks, GivesThePerSampleResultWhateverTheBlockSize)
     TemporaryFolder folder;
     const std::string path = folder.file("recording.raw");
     // Not a whole number of blocks, with a trailing half frame the passes leave alone.
-    std::vector<int16_t> samples = musicLike(100003, 12000.0);
-    samples.push_back(1234);
-    writeSamples(path, samples);
-    std::vector<int16_t> expected = maximisedByDefinition({samples.begin(), samples.end() - 1});
-    expected.push_back(1234);
+    const auto [samples, expected] = testing::writeTakeWithHalfFrame(path, 100003, 12000.0, 1234);
 
     std::vector<int> scanReports;
     std::vector<int> rewriteReports;
     const MaximiseResult result = maximiseRawTake(
-        path, [&](int percent) { scanReports.push_back(percent); },
+        path, {}, [&](int percent) { scanReports.push_back(percent); },
         [&](int percent) { rewriteReports.push_back(percent); }, GetParam());
     ASSERT_TRUE(result.rewritten);
     EXPECT_EQ(readSamples(path), expected);
@@ -91,7 +57,7 @@ TEST(RawTakeMaximise, PeakOf16383ScalesByJustOverTwo)
     TemporaryFolder folder;
     const std::string path = folder.file("recording.raw");
     writeSamples(path, {16383, -16384, 100, -32768, 8191, 1});
-    maximiseRawTake(path, {}, {});
+    maximiseRawTake(path, {}, {}, {});
     const double gain = 32767.0 / 16383.0;
     EXPECT_EQ(readSamples(path), (std::vector<int16_t>{32766, -32766, static_cast<int16_t>(100 * gain), -32766,
                                                        static_cast<int16_t>(8191 * gain), 2}));
@@ -103,7 +69,7 @@ TEST(RawTakeMaximise, TakeWithoutAPositiveSampleIsLeftUnchanged)
     const std::string path = folder.file("recording.raw");
     const std::vector<int16_t> samples = {0, -5, -32768, 0};
     writeSamples(path, samples);
-    const MaximiseResult result = maximiseRawTake(path, {}, {});
+    const MaximiseResult result = maximiseRawTake(path, {}, {}, {});
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(result.peak, 0);
     EXPECT_FALSE(result.rewritten);
@@ -113,7 +79,7 @@ TEST(RawTakeMaximise, TakeWithoutAPositiveSampleIsLeftUnchanged)
 TEST(RawTakeMaximise, MissingTakeIsNotOpened)
 {
     TemporaryFolder folder;
-    const MaximiseResult result = maximiseRawTake(folder.file("recording.raw"), {}, {});
+    const MaximiseResult result = maximiseRawTake(folder.file("recording.raw"), {}, {}, {});
     EXPECT_FALSE(result.opened);
     EXPECT_FALSE(result.error.empty());
 }
@@ -158,7 +124,7 @@ TEST(RawTakeMaximise, ATakeCutShortDuringTheScanIsNotRewritten)
     samples.back() = 2000;
     writeSamples(path, samples);
     const MaximiseResult result = maximiseRawTake(
-        path, [&](int) { std::filesystem::resize_file(path, 4096); }, {}, 4096);
+        path, {}, [&](int) { std::filesystem::resize_file(path, 4096); }, {}, 4096);
     EXPECT_TRUE(result.failed);
     EXPECT_FALSE(result.rewritten);
     EXPECT_FALSE(result.error.empty());
@@ -166,115 +132,114 @@ TEST(RawTakeMaximise, ATakeCutShortDuringTheScanIsNotRewritten)
     EXPECT_EQ(left, std::vector<int16_t>(samples.begin(), samples.begin() + 2048));
 }
 
-// Runs the pass child, which kills itself when its pass reports killAt percent; true when it
-// died of the kill.
-bool killedPartWay(const char* mode, const std::string& take, int killAt, std::size_t blockSize)
-{
-    const std::string percent = std::to_string(killAt);
-    const std::string block = std::to_string(blockSize);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(WAVELARK_TAKE_PASS_CHILD, "take_pass_child", mode, take.c_str(), percent.c_str(), block.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-}
-
-constexpr std::size_t kKillBlock = 4096;  // journal windows of 256 KiB: nine in the take below
-
-struct KilledMaximise {
-    const char* name;
-    int killAt;       // the rewrite's percentage at which the first run is killed
-    int resumeKillAt; // the same for the first resume, 0 for a resume left to finish
+struct ProgressCase {
+    std::size_t bytes;
+    MaximiseWay way;
 };
 
-class RawTakeMaximiseKilled : public ::testing::TestWithParam<KilledMaximise> {};
+class RawTakeMaximiseProgress : public ::testing::TestWithParam<ProgressCase> {};
 
-// However the rewrite is stopped (after its first window, half-way, after its last window while
-// the journal is still there, and also during its own resume), the resume ends with exactly the
-// bytes an uninterrupted maximise gives, and no journal.
-TEST_P(RawTakeMaximiseKilled, ResumeGivesTheUninterruptedResult)
+// The rewrite reports after every block, as the pass did before it was journaled, however many
+// blocks a journal window holds: a take of N blocks gives each block's percentage once.
+TEST_P(RawTakeMaximiseProgress, RewriteReportsEveryBlock)
 {
     TemporaryFolder folder;
     const std::string path = folder.file("recording.raw");
-    std::vector<int16_t> samples = musicLike(560001, 9000.0);
-    samples.push_back(77);  // a trailing half frame
+    constexpr std::size_t kBlock = 4096;
+    const std::size_t bytes = GetParam().bytes;
+    std::vector<int16_t> samples(bytes / 2, 100);
+    samples[samples.size() / 3] = 3000;
     writeSamples(path, samples);
-    std::vector<int16_t> expected = maximisedByDefinition({samples.begin(), samples.end() - 1});
-    expected.push_back(77);
-    const std::string journal = maximiseJournalPath(path);
-
-    ASSERT_TRUE(killedPartWay("maximise", path, GetParam().killAt, kKillBlock));
-    ASSERT_TRUE(std::filesystem::exists(journal));
-    // Before its last window the kill leaves the level step a plain in-place rewrite keeps for good.
-    const std::vector<int16_t> stepped = readSamples(path);
-    if (GetParam().killAt < 100) {
-        EXPECT_NE(stepped, expected);
-        EXPECT_NE(stepped, samples);
+    std::vector<int> expected;
+    for (uint64_t end = kBlock;; end += kBlock) {
+        const uint64_t done = std::min<uint64_t>(end, bytes);
+        const int percent = static_cast<int>(done * 100 / bytes);
+        if (expected.empty() || expected.back() != percent)
+            expected.push_back(percent);
+        if (done == bytes)
+            break;
     }
-    if (GetParam().resumeKillAt > 0) {
-        ASSERT_TRUE(killedPartWay("resume", path, GetParam().resumeKillAt, kKillBlock));
-        ASSERT_TRUE(std::filesystem::exists(journal));
-    }
-
     std::vector<int> reports;
-    const std::optional<MaximiseResult> resumed =
-        resumeRawTakeMaximise(path, [&](int percent) { reports.push_back(percent); }, kKillBlock);
-    ASSERT_TRUE(resumed.has_value());
-    EXPECT_TRUE(resumed->rewritten) << resumed->error;
-    EXPECT_EQ(resumed->peak, *std::max_element(samples.begin(), samples.end() - 1));
-    EXPECT_EQ(readSamples(path), expected);
-    EXPECT_FALSE(std::filesystem::exists(journal));
-    ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports.back(), 100);
-    EXPECT_FALSE(resumeRawTakeMaximise(path, {}, kKillBlock).has_value());
+    const MaximiseResult result = maximiseRawTake(
+        path, kFirstTakeId, {}, [&](int percent) { reports.push_back(percent); }, kBlock, GetParam().way);
+    EXPECT_TRUE(result.rewritten);
+    EXPECT_EQ(reports, expected);
+    // A trailing half frame stays as it is.
+    const std::size_t whole = samples.size() / 2 * 2;
+    std::vector<int16_t> maximised = maximisedByDefinition({samples.begin(), samples.begin() + whole});
+    maximised.insert(maximised.end(), samples.begin() + whole, samples.end());
+    EXPECT_EQ(readSamples(path), maximised);
+}
+
+// Ten blocks in one window; seven and a half; three windows (64 blocks each) and a bit.
+INSTANTIATE_TEST_SUITE_P(Takes, RawTakeMaximiseProgress,
+                         ::testing::Values(ProgressCase{10 * 4096, MaximiseWay::Journaled},
+                                           ProgressCase{7 * 4096 + 2050, MaximiseWay::Journaled},
+                                           ProgressCase{130 * 4096 + 400, MaximiseWay::Journaled},
+                                           ProgressCase{10 * 4096, MaximiseWay::BesideWhenRoom},
+                                           ProgressCase{130 * 4096 + 400, MaximiseWay::BesideWhenRoom}));
+
+struct FullDiskMoment {
+    const char* name;
+    MaximiseWay way;
+    bool fromTheStart;  // the disk is full before the first write; else after the first block
+    bool touched;
+};
+
+class RawTakeMaximiseFullDisk : public ::testing::TestWithParam<FullDiskMoment> {};
+
+// A disk that fills at Stop: when not even the first journal can be written, nothing of the take
+// was touched and the result says so (the session then tells the take was kept as recorded);
+// when it fills after the journaled rewrite began, the take is partly maximised and the result
+// says that. A copy beside that cannot be finished leaves the take as recorded, whatever the moment.
+TEST_P(RawTakeMaximiseFullDisk, ResultTellsWhetherTheTakeWasTouched)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("recording.raw");
+    const std::vector<int16_t> samples = musicLike(100000, 9000.0);
+    writeSamples(path, samples);
+    MaximiseResult result;
+    {
+        std::optional<testing::FileSizeLimit> fullDisk;
+        if (GetParam().fromTheStart)
+            fullDisk.emplace(4096);
+        const BlockProgress fill = [&](int) {
+            if (!fullDisk)
+                fullDisk.emplace(4096);
+        };
+        result = maximiseRawTake(path, kFirstTakeId, {}, fill, 4096, GetParam().way);
+    }
+    EXPECT_TRUE(result.failed);
+    EXPECT_FALSE(result.rewritten);
+    EXPECT_EQ(result.error, std::strerror(EFBIG));
+    EXPECT_EQ(result.touched, GetParam().touched);
+    EXPECT_EQ(readSamples(path) == samples, !GetParam().touched);
+    EXPECT_FALSE(std::filesystem::exists(maximiseJournalPath(path) + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(maximisedSidePath(path)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Moments, RawTakeMaximiseKilled,
-    ::testing::Values(KilledMaximise{"AfterTheFirstWindow", 1, 0}, KilledMaximise{"HalfWay", 41, 0},
-                      KilledMaximise{"AfterTheLastWindow", 100, 0}, KilledMaximise{"AlsoDuringTheResume", 30, 70}),
+    Moments, RawTakeMaximiseFullDisk,
+    ::testing::Values(FullDiskMoment{"BeforeTheFirstJournal", MaximiseWay::Journaled, true, false},
+                      FullDiskMoment{"AfterTheFirstJournaledBlock", MaximiseWay::Journaled, false, true},
+                      FullDiskMoment{"BeforeTheCopyBeside", MaximiseWay::BesideWhenRoom, true, false},
+                      FullDiskMoment{"AfterTheFirstBlockBeside", MaximiseWay::BesideWhenRoom, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A journal that cannot be trusted never writes into a take: one damaged on disk is reported and
-// removed, one left beside another take (a new recording after a failed recovery) is ignored.
-TEST(RawTakeMaximiseJournal, DamagedOrForeignJournalsLeaveTheTakeAlone)
+// Maximising a maximised take changes nothing: a take found wholly maximised after a stop (the
+// copy beside renamed, the mark not yet removed) is maximised again to the same bytes.
+TEST(RawTakeMaximise, MaximisedTakeIsLeftAsItIs)
 {
     TemporaryFolder folder;
     const std::string path = folder.file("recording.raw");
-    const std::vector<int16_t> samples = musicLike(200000, 8000.0);
+    std::vector<int16_t> samples = musicLike(50000, 20000.0);
+    samples[1001] = -32768;
     writeSamples(path, samples);
-    const std::string journal = maximiseJournalPath(path);
-    ASSERT_TRUE(killedPartWay("maximise", path, 50, kKillBlock));
-    const std::string journalBytes = testing::readFile(journal);
-    const std::vector<int16_t> stepped = readSamples(path);
-
-    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, journalBytes.size() / 2, journalBytes.size() - 1}) {
-        testing::writeFile(journal, journalBytes.substr(0, cut));
-        const std::optional<MaximiseResult> result = resumeRawTakeMaximise(path, {}, kKillBlock);
-        ASSERT_TRUE(result.has_value()) << cut;
-        EXPECT_TRUE(result->failed) << cut;
-        EXPECT_NE(result->error.find(journal), std::string::npos) << result->error;
-        EXPECT_EQ(readSamples(path), stepped) << cut;
-        EXPECT_FALSE(std::filesystem::exists(journal)) << cut;
-    }
-    std::string flipped = journalBytes;
-    flipped[journalBytes.size() / 2] ^= 0x01;
-    testing::writeFile(journal, flipped);
-    EXPECT_TRUE(resumeRawTakeMaximise(path, {}, kKillBlock)->failed);
-    EXPECT_EQ(readSamples(path), stepped);
-
-    // A new take in the same place: another size (a new file, the same name).
-    testing::writeFile(journal, journalBytes);
-    const std::vector<int16_t> newTake = musicLike(1000, 3000.0);
-    std::filesystem::remove(path);
-    writeSamples(path, newTake);
-    EXPECT_FALSE(resumeRawTakeMaximise(path, {}, kKillBlock).has_value());
-    EXPECT_EQ(readSamples(path), newTake);
-    EXPECT_FALSE(std::filesystem::exists(journal));
+    ASSERT_TRUE(maximiseRawTake(path).rewritten);
+    const std::vector<int16_t> once = readSamples(path);
+    EXPECT_EQ(once, maximisedByDefinition(samples));
+    EXPECT_TRUE(maximiseRawTake(path).rewritten);
+    EXPECT_EQ(readSamples(path), once);
 }
-
 }
 }
