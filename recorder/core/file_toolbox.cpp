@@ -127,6 +127,18 @@ std::optional<FileFailure> FileReplacement::commit()
     return std::nullopt;
 }
 
+std::optional<FileFailure> moveIntoPlace(const std::string& sidePath, const std::string& path)
+{
+    FileDescriptor side(::open(sidePath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!side.isOpen() || ::fsync(side.get()) != 0 || !side.close())
+        return FileFailure{FileFailure::Step::Writing, errno != 0 ? errno : EIO};
+    if (::rename(sidePath.c_str(), path.c_str()) != 0)
+        return FileFailure{FileFailure::Step::Replacing, errno};
+    if (!syncFolder(folderOf(path)))
+        return FileFailure{FileFailure::Step::SyncingFolder, errno};
+    return std::nullopt;
+}
+
 void FileReplacement::abandon()
 {
     m_file.close();

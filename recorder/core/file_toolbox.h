@@ -96,6 +96,12 @@ private:
     FileDescriptor m_file;
 };
 
+// Puts a file that another writer finished beside path (a converter's output, an import's copy)
+// in its place the same way: forces it to stable storage, renames it over path and forces the
+// folder. After any failure but SyncingFolder, path is as it was and sidePath is still there:
+// its writer decides what becomes of it. Nothing on success.
+std::optional<FileFailure> moveIntoPlace(const std::string& sidePath, const std::string& path);
+
 // Replaces the file at path (or creates it) with bytes, through a FileReplacement. Nothing on
 // success.
 std::optional<FileFailure> replaceFile(const std::string& path, std::span<const uint8_t> bytes, mode_t mode = 0644);

@@ -3,6 +3,8 @@
 #include "core/take_format.h"
 #include "core/toolkit_binding.h"
 
+#include "little_endian.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,22 +20,6 @@ namespace {
 
 constexpr uint32_t kWavHeaderBytes = 44;
 constexpr uint64_t kLargestWavLength = uint64_t{std::numeric_limits<uint32_t>::max()} + 8;
-
-void putLittleEndian32(uint8_t* bytes, uint32_t value)
-{
-    for (int index = 0; index < 4; ++index)
-        bytes[index] = static_cast<uint8_t>(value >> (8 * index));
-}
-
-uint32_t littleEndian32(const uint8_t* bytes)
-{
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-uint16_t littleEndian16(const uint8_t* bytes)
-{
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 bool writeAt(int descriptor, const uint8_t* bytes, std::size_t count, off_t offset)
 {
@@ -126,9 +112,9 @@ SaveResult fixWavSizes(const std::string& path)
     if (!S_ISREG(status.st_mode) || length < kWavHeaderBytes || length > kLargestWavLength)
         return failedSave(SaveFailure::TemporaryFile, "The file " + quotedPath(path) + " is not a WAV file that can hold its length.");
     uint8_t size[4];
-    putLittleEndian32(size, static_cast<uint32_t>(length - kWavHeaderBytes));
+    writeLittleEndian32(size, static_cast<uint32_t>(length - kWavHeaderBytes));
     bool written = writeAt(file.get(), size, 4, 40);
-    putLittleEndian32(size, static_cast<uint32_t>(length - kWavHeaderBytes + 36));
+    writeLittleEndian32(size, static_cast<uint32_t>(length - kWavHeaderBytes + 36));
     written = written && writeAt(file.get(), size, 4, 4);
     if (!written || !file.close())
         return failedSave(SaveFailure::TemporaryFile, "The file " + quotedPath(path) + " could not be written: " + systemReason() + ".");
@@ -156,7 +142,7 @@ std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error)
     if (!readAt(file.get(), header, sizeof header, 0) || std::memcmp(header, "RIFF", 4) != 0
         || std::memcmp(header + 8, "WAVE", 4) != 0)
         return refuse("not a RIFF/WAVE file");
-    const uint64_t riffEnd = std::min<uint64_t>(fileSize, 8 + uint64_t{littleEndian32(header + 4)});
+    const uint64_t riffEnd = std::min<uint64_t>(fileSize, 8 + uint64_t{readLittleEndian32(header + 4)});
 
     // The chunks of the form in order: "fmt " first, then "data" after it.
     PcmWav wav;
@@ -167,7 +153,7 @@ std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error)
         if (!readAt(file.get(), chunkHeader, sizeof chunkHeader, static_cast<off_t>(chunk)))
             return refuse(systemReason());
         const uint64_t body = chunk + 8;
-        const uint64_t bodySize = littleEndian32(chunkHeader + 4);
+        const uint64_t bodySize = readLittleEndian32(chunkHeader + 4);
         if (!formatFound && std::memcmp(chunkHeader, "fmt ", 4) == 0) {
             if (bodySize < 16 || body + 16 > riffEnd)
                 return refuse("its format chunk is damaged");
@@ -175,9 +161,10 @@ std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error)
             const std::size_t formatBytes = static_cast<std::size_t>(std::min<uint64_t>(18, bodySize));
             if (!readAt(file.get(), format, formatBytes, static_cast<off_t>(body)))
                 return refuse("its format chunk cannot be read");
-            wav.format = PcmWavFormat{littleEndian16(format), littleEndian16(format + 2), littleEndian32(format + 4),
-                                      littleEndian32(format + 8), littleEndian16(format + 12),
-                                      littleEndian16(format + 14), littleEndian16(format + 16)};
+            wav.format = PcmWavFormat{readLittleEndian16(format),      readLittleEndian16(format + 2),
+                                      readLittleEndian32(format + 4),  readLittleEndian32(format + 8),
+                                      readLittleEndian16(format + 12), readLittleEndian16(format + 14),
+                                      readLittleEndian16(format + 16)};
             formatFound = true;
         } else if (formatFound && std::memcmp(chunkHeader, "data", 4) == 0) {
             const PcmWavFormat& format = wav.format;

@@ -2,6 +2,7 @@
 
 #include "take/pcm_blocks.h"
 
+#include "core/file_toolbox.h"
 #include "core/take_format.h"
 #include "core/toolkit_binding.h"
 
@@ -188,8 +189,12 @@ SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::stri
         result = failed(converterFailure);
     else
         result = checkWrittenFile(sidePath, destinationPath, format, settings, rangeBytes / 4);
-    if (result.ok() && ::rename(side, destinationPath.c_str()) != 0)
-        result = failed(systemReason());
+    // A folder entry that could not be forced to the disk still holds the file in place: the save
+    // is done, as the archive list shows it.
+    if (result.ok())
+        if (const std::optional<FileFailure> failure = moveIntoPlace(sidePath, destinationPath);
+            failure && failure->step != FileFailure::Step::SyncingFolder)
+            result = failed(failure->reason());
     if (!result.ok())
         ::unlink(side);
     return result;

@@ -1,5 +1,6 @@
 #include "take/take_import.h"
 
+#include "core/file_toolbox.h"
 #include "core/take_format.h"
 #include "core/toolkit_binding.h"
 
@@ -123,9 +124,13 @@ ImportResult importIntoTake(const std::string& sourcePath, const std::string& ta
                        "The file " + quoted(sidePath) + " could not be written: " + systemReason() + ".", sidePath);
     if (beforeReplace)
         beforeReplace();
-    if (::rename(sidePath.c_str(), takePath.c_str()) != 0)
+    // A folder entry that could not be forced to the disk still holds the new take in place; were
+    // it lost in a power loss, the side file would be back and the start-up would keep the old take.
+    if (const std::optional<FileFailure> failure = moveIntoPlace(sidePath, takePath);
+        failure && failure->step != FileFailure::Step::SyncingFolder)
         return refused(ImportFailure::Commit,
-                       "The imported audio could not replace the recording " + quoted(takePath) + ": " + systemReason() + ".",
+                       "The imported audio could not replace the recording " + quoted(takePath) + ": " + failure->reason()
+                           + ".",
                        sidePath);
     return ImportResult{ImportFailure::None, {}, static_cast<uint64_t>(sideStatus.st_size)};
 }

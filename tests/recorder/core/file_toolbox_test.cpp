@@ -133,6 +133,37 @@ TEST(FileReplace, UncommittedReplacementLeavesTheFileAsItWas)
     EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"recording.raw"});
 }
 
+// A finished side file goes in place of the file, or, when it cannot, the file stays as it was
+// and the side file stays for its writer.
+TEST(FileReplace, MoveIntoPlaceReplacesOrLeavesBothAsTheyWere)
+{
+    TemporaryFolder folder;
+    const std::string path = folder.file("Side A.mp3");
+    const std::string side = path + ".part";
+    testing::writeFile(path, "old");
+    testing::writeFile(side, "new");
+    EXPECT_FALSE(moveIntoPlace(side, path).has_value());
+    EXPECT_EQ(testing::readFile(path), "new");
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"Side A.mp3"});
+
+    const std::optional<FileFailure> missing = moveIntoPlace(side, path);
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->step, FileFailure::Step::Writing);
+    EXPECT_EQ(missing->code, ENOENT);
+    EXPECT_EQ(testing::readFile(path), "new");
+
+    const std::string busy = folder.file("taken");
+    std::filesystem::create_directory(busy);
+    std::filesystem::create_directory(busy + "/inside");
+    testing::writeFile(side, "newer");
+    const std::optional<FileFailure> refused = moveIntoPlace(side, busy);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->step, FileFailure::Step::Replacing);
+    EXPECT_EQ(refused->code, EISDIR);
+    EXPECT_EQ(testing::readFile(side), "newer");
+    EXPECT_TRUE(std::filesystem::exists(busy + "/inside"));
+}
+
 TEST(FileToolbox, ReadFullyStopsShortOnlyWhereTheFileEnds)
 {
     TemporaryFolder folder;
