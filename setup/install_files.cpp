@@ -2,6 +2,8 @@
 
 #include "install_files.h"
 
+#include "core/file_toolbox.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -203,6 +205,10 @@ std::optional<InstallFailure> installFiles(const QString& installFolder, const Q
             return failure;
         }
     }
+    // The new names reach the disk before the old files are let go: after a power loss the
+    // folder holds the new installation or, with the backups, the old one.
+    if (!syncFolder(QFile::encodeName(installFolder).toStdString()))
+        return InstallFailure{installFolder, systemReason(errno)};
     for (auto& file : written)
         file->dropBackup();
     return std::nullopt;
