@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int kSlotCount = 10;
+constexpr std::size_t kStreamBufferBytes = 262144;
 
 struct WavSlot {
     std::FILE* dataStream = nullptr;
@@ -61,6 +62,8 @@ SORVAK_API WavFormat* OpenWAV(const char* path, int slot)
         close(descriptor);
         return nullptr;
     }
+    // Readers take the data in blocks of a few KiB: the stream reads ahead in larger ones.
+    std::setvbuf(stream, nullptr, _IOFBF, kStreamBufferBytes);
     if (fseeko(stream, static_cast<off_t>(format.dataOffset), SEEK_SET) != 0) {
         std::fclose(stream);
         return nullptr;
