@@ -13,8 +13,10 @@
 // for the hour): BesideMaximise and StopProcessing. Where it has not, it is journaled: every
 // window's original bytes go to the journal and both the journal and the rewritten window reach
 // the disk before the next window (1.27 GB written and synced): JournaledMaximise. Both are bound
-// by the disk's write speed; MaximiseRewrite is the bare in-place pass. The CPU column is the
-// processor time of the benchmark's thread beside the wall time.
+// by the disk's write speed; MaximiseRewrite is the bare in-place pass. Peers: PeerReadTake (the
+// take read and nothing done, beside the peak cache build) and PeerCopyTakeSynced (a synced copy
+// of the take, beside Stop). The CPU column is the processor time of the benchmark's thread beside
+// the wall time.
 
 #include "audio/capture_engine.h"
 #include "take/peak_cache.h"
@@ -140,6 +142,20 @@ void MaximiseRewrite(benchmark::State& state)
     reportMemory(state);
 }
 
+// The peak cache build's peer: the take read in 1 MiB blocks and nothing else, the fastest any
+// reader of the page cache gets through it.
+void PeerReadTake(benchmark::State& state)
+{
+    std::vector<char> block(1 << 20);
+    for (auto _ : state) {
+        const int descriptor = ::open(longTake().path.c_str(), O_RDONLY);
+        while (::read(descriptor, block.data(), block.size()) > 0)
+            benchmark::DoNotOptimize(block.data());
+        ::close(descriptor);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTakeBytes));
+}
+
 void PeakCacheBuild(benchmark::State& state)
 {
     QImage image(555, 115, QImage::Format_RGB32);
@@ -170,6 +186,26 @@ void JournaledMaximise(benchmark::State& state)
     });
 }
 
+// Stop's peer: a copy of the take written beside it in 1 MiB blocks and forced to the disk, what
+// the disk allows any maximise that must survive a power loss (the maximise beside writes as much).
+void PeerCopyTakeSynced(benchmark::State& state)
+{
+    const std::string copyPath = longTake().path + ".copy";
+    std::vector<char> block(1 << 20);
+    timeStop(state, [&] {
+        const int source = ::open(longTake().path.c_str(), O_RDONLY);
+        const int copy = ::open(copyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ssize_t count = 0;
+        while ((count = ::read(source, block.data(), block.size())) > 0)
+            if (::write(copy, block.data(), static_cast<std::size_t>(count)) != count)
+                std::abort();
+        ::fdatasync(copy);
+        ::close(copy);
+        ::close(source);
+    });
+    ::unlink(copyPath.c_str());
+}
+
 // The maximise as Stop runs it with room on the disk: the copy beside, synced and renamed over.
 void BesideMaximise(benchmark::State& state)
 {
@@ -192,8 +228,10 @@ void StopProcessing(benchmark::State& state)
 
 BENCHMARK(PeakScan)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(MaximiseRewrite)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PeerReadTake)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(PeakCacheBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(JournaledMaximise)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PeerCopyTakeSynced)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BesideMaximise)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(StopProcessing)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -1,6 +1,7 @@
 // Saving and importing an hour: a generated 60-minute music-like take of 635 MB in the page
 // cache, each measurement beside its peer in the same run.
 //
+//   PeerSoxWavHigh       copy + pass + `sox` writing the 44100 Hz 16-bit stereo WAV
 //   SaveWavHigh          copy + fade and maximise pass + conversion (WAV 44100/16)  target < 2 s
 //   FadeMaximisePass     the pass alone (scan + rewrite of temp.wav)                target >= 1.5 GB/s
 //   PeerLameHigh         copy + pass + `lame -b 256 --cbr -m s --nores -q 3` on the same WAV (the
@@ -220,6 +221,15 @@ void saveSteps(benchmark::State& state, SaveFormat format, const char* name)
     state.counters["convert_s"] = convertSeconds / runs;
 }
 
+// WAV HIGH's peer: the same copy and pass, then sox writes the 44100 Hz 16-bit stereo WAV.
+void PeerSoxWavHigh(benchmark::State& state)
+{
+    timed(state, "saved.wav", true, [] {
+        copyAndPass();
+        Hour::run("sox '" + hour().temporary + "' -r 44100 -b 16 -c 2 '" + hour().path("peer.wav") + "'");
+    });
+}
+
 void SaveWavHigh(benchmark::State& state)
 {
     saveSteps(state, SaveFormat::Wav, "saved.wav");
@@ -278,6 +288,7 @@ void ImportMp3(benchmark::State& state)
     });
 }
 
+BENCHMARK(PeerSoxWavHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(SaveWavHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(FadeMaximisePass)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(PeerLameHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
