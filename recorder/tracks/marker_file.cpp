@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdio>
 #include <span>
+#include <utility>
+#include <vector>
 
 namespace wavelark {
 
@@ -146,6 +148,8 @@ std::variant<TrackMarkers, MarkerFileProblem> parsed(std::string_view content, s
         if (!markers.add(*frame, *title) || *frame >= *end)
             return damaged("a marker lies outside the take or past the end of its last track");
     }
+    // setEnd holds the end after the last marker and within the take: an end it had to hold is
+    // not one the writer wrote.
     markers.setEnd(*end);
     if (markers.end() != *end)
         return damaged("the end of its last track lies outside the take");

@@ -65,6 +65,13 @@ bool TrackMarkers::setEnd(uint64_t frame)
     return true;
 }
 
+uint64_t TrackMarkers::trackEnd(std::size_t index) const
+{
+    if (index >= m_markers.size())
+        return 0;
+    return index + 1 == m_markers.size() ? m_end : m_markers[index + 1].frame;
+}
+
 std::optional<std::size_t> TrackMarkers::trackAt(uint64_t frame) const
 {
     const auto after = std::upper_bound(m_markers.begin(), m_markers.end(), frame,

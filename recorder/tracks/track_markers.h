@@ -46,6 +46,8 @@ public:
     // Moves the end of the last track, held after the last marker and within the take.
     bool setEnd(uint64_t frame);
 
+    // Where track index ends: the next track's start, or end() for the last one (0 for no track).
+    uint64_t trackEnd(std::size_t index) const;
     // The index of the track holding frame: the last marker at or before it; nothing before the
     // first marker or from end() on.
     std::optional<std::size_t> trackAt(uint64_t frame) const;

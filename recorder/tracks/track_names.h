@@ -26,7 +26,7 @@ std::string safeTrackTitle(std::string_view title, int number, int total);
 // The file name of track number of total: "NN Title.ext", extension without its dot. The name
 // holds at most nameLimit bytes: the title is cut on a UTF-8 character boundary (and trimmed
 // again) to fit. Pass the folder's limit (pathconf's _PC_NAME_MAX) less any suffix a writer adds
-// while it writes (".part"). When not even "NN .ext" fits, the name is "NN.ext".
+// while it writes (".part"). When not one character of the title fits, the name is "NN.ext".
 std::string trackFileName(int number, int total, std::string_view title, std::string_view extension,
                           std::size_t nameLimit);
 

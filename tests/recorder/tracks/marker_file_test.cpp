@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"AnEmptyTakeTakesNoMarker", 0, {{Edit::Add, 0, 0, false}, {Edit::SetEnd, 10, 0, false}}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TrackMarkers, TheTrackAtAFrameIsTheLastMarkerAtOrBeforeItUpToTheEnd)
+TEST(TrackMarkers, TheTrackAtAFrameIsTheLastMarkerAtOrBeforeItAndEndsAtTheNext)
 {
     TrackMarkers markers(4000);
     ASSERT_TRUE(markers.add(100));
@@ -134,6 +134,9 @@ TEST(TrackMarkers, TheTrackAtAFrameIsTheLastMarkerAtOrBeforeItUpToTheEnd)
         {5000, std::nullopt}};
     for (const auto& [frame, track] : expected)
         EXPECT_EQ(markers.trackAt(frame), track) << "frame " << frame;
+    EXPECT_EQ(markers.trackEnd(0), 500u);
+    EXPECT_EQ(markers.trackEnd(1), 900u);
+    EXPECT_EQ(markers.trackEnd(2), 0u);
 }
 
 // --- The file --------------------------------------------------------------------------------
