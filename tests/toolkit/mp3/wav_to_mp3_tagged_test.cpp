@@ -87,6 +87,13 @@ TEST_P(Wav2Mp3TagCase, TagsReadBackAndTheDurationStaysRight)
     EXPECT_NEAR(probedPlayingTime(destination), 2.0, kFrameSeconds);
     EXPECT_NEAR(static_cast<double>(decodeWithFfmpeg(destination).size() / 2), 88200.0, 1152.0);
     expectInfoTagBehindId3Tag(readFile(destination));
+    // The toolkit's own reader (the recorder's import) gives the duration of the untagged file.
+    std::string untaggedPath = folder.file("untagged.mp3");
+    ASSERT_EQ(WAV2MP3(source.c_str(), untaggedPath.c_str(), 128, 44100, nullptr), 0);
+    std::string untaggedDuration = GetWMADuration(untaggedPath.c_str());
+    EXPECT_EQ(std::string(GetWMADuration(destination.c_str())), untaggedDuration);
+    const char* title = GetWMAInfo(destination.c_str(), "Title");
+    EXPECT_EQ(std::string(title ? title : ""), tagCase.title);
 }
 
 INSTANTIATE_TEST_SUITE_P(TagSets, Wav2Mp3TagCase, ::testing::ValuesIn(kTagCases, kTagCases + kTagCaseCount),
