@@ -23,6 +23,18 @@
 // Progress of a long conversion in whole percent; returns non-zero to cancel.
 typedef int (*SorvakProgressFunction)(int percent);
 
+// The tags of one song, written by the tagged conversions. Caller-owned and only read during the
+// call. Text is UTF-8; a null or empty text leaves that tag out. trackNumber 0 leaves the track
+// out; trackCount 0 means the count is unknown (only the number is written).
+typedef struct SorvakTags {
+    const char* title;
+    const char* artist;
+    const char* album;
+    const char* year;
+    int trackNumber;
+    int trackCount;
+} SorvakTags;
+
 // ---------------------------------------------------------------------------------------------
 // Text and number helpers. Each returns the next of its own ten rotating result buffers; the
 // same helper overwrites a result on its tenth call after it. Safe to call from several threads:
@@ -120,6 +132,12 @@ SORVAK_API uint32_t WaitTime(uint32_t milliseconds, SorvakPollFunction poll);
 // usual and holds the audio up to the end of the chunk whose progress call cancelled.
 SORVAK_API int WAV2MP3(const char* source, const char* destination, int bitRate, int sampleRate,
                        SorvakProgressFunction progress);
+// WAV2MP3 with an ID3v2.3 tag in front of the audio: title (TIT2), artist (TPE1), album (TALB),
+// year (TYER) and track (TRCK, "number/count"), as UTF-16 text. Results, progress and cancel are
+// those of WAV2MP3; the information tag follows the ID3v2 tag. Null tags, or tags with no field
+// set, give exactly the file WAV2MP3 writes.
+SORVAK_API int WAV2MP3Tagged(const char* source, const char* destination, int bitRate, int sampleRate,
+                             const SorvakTags* tags, SorvakProgressFunction progress);
 
 // ---------------------------------------------------------------------------------------------
 // Compressed-file reading (WMA, MP3 and whatever else the media layer decodes) and WMA writing.
@@ -141,6 +159,11 @@ SORVAK_API char* GetWMADuration(const char* path);
 SORVAK_API char* GetWMAInfo(const char* path, const char* attribute);
 // 0 on success; -1 when the source cannot be read or the WMA file written (none is left behind).
 SORVAK_API int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProgressFunction progress);
+// WAV2WMA with the tags as the file's attributes: Title, Author, WM/AlbumTitle, WM/Year and
+// WM/TrackNumber (the number only: the format has no attribute for the count). Results,
+// progress and cancel are those of WAV2WMA; null tags give the file WAV2WMA writes.
+SORVAK_API int WAV2WMATagged(const char* source, const char* destination, int bitRate, const SorvakTags* tags,
+                             SorvakProgressFunction progress);
 // 0 on success; -1 on failure. The destination is a finalised WAV file whenever it could be
 // created, empty when the source cannot be read.
 SORVAK_API int WMA2WAV(const char* source, const char* destination, SorvakProgressFunction progress);

@@ -47,7 +47,12 @@ bool resolveAll(void* library, const char* libraryName, LameFunctions& functions
         && resolve(library, "lame_encode_buffer_interleaved", functions.encodeInterleaved, libraryName)
         && resolve(library, "lame_encode_flush", functions.encodeFlush, libraryName)
         && resolve(library, "lame_get_lametag_frame", functions.getInfoTagFrame, libraryName)
-        && resolve(library, "lame_close", functions.close, libraryName);
+        && resolve(library, "lame_close", functions.close, libraryName)
+        && resolve(library, "id3tag_init", functions.id3TagInit, libraryName)
+        && resolve(library, "id3tag_v2_only", functions.id3TagVersion2Only, libraryName)
+        && resolve(library, "id3tag_set_textinfo_utf16", functions.id3TagSetText, libraryName)
+        && resolve(library, "lame_set_write_id3tag_automatic", functions.setWriteId3TagAutomatic, libraryName)
+        && resolve(library, "lame_get_id3v2_tag", functions.getId3Version2Tag, libraryName);
 }
 
 // The copy beside the toolkit shares the process with the system's copy that FFmpeg's libavcodec

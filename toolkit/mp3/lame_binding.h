@@ -25,6 +25,12 @@ struct LameFunctions {
     decltype(&::lame_encode_flush) encodeFlush = nullptr;
     decltype(&::lame_get_lametag_frame) getInfoTagFrame = nullptr;
     decltype(&::lame_close) close = nullptr;
+    // The ID3 tag of the tagged encoding (id3_tag.h).
+    decltype(&::id3tag_init) id3TagInit = nullptr;
+    decltype(&::id3tag_v2_only) id3TagVersion2Only = nullptr;
+    decltype(&::id3tag_set_textinfo_utf16) id3TagSetText = nullptr;
+    decltype(&::lame_set_write_id3tag_automatic) setWriteId3TagAutomatic = nullptr;
+    decltype(&::lame_get_id3v2_tag) getId3Version2Tag = nullptr;
 };
 
 // The library name the toolkit binds when it loads.

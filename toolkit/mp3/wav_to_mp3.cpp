@@ -7,6 +7,7 @@
 #include "mp3/wav_to_mp3.h"
 
 #include "audiofiles/media/conversion_progress.h"
+#include "mp3/id3_tag.h"
 #include "mp3/lame_binding.h"
 #include "sorvak.h"
 
@@ -50,8 +51,9 @@ private:
     lame_global_flags* m_encoder;
 };
 
-// Null when the encoder cannot be created or refuses the settings.
-lame_global_flags* createEncoder(const LameFunctions& lame, int bitRate, int sampleRate)
+// Null when the encoder cannot be created or refuses the settings. Tags, when given, must hold
+// a field (hasAnyTag).
+lame_global_flags* createEncoder(const LameFunctions& lame, int bitRate, int sampleRate, const SorvakTags* tags)
 {
     lame_global_flags* encoder = lame.init();
     if (!encoder)
@@ -65,6 +67,7 @@ lame_global_flags* createEncoder(const LameFunctions& lame, int bitRate, int sam
         && lame.setOriginal(encoder, 1) == 0
         && lame.setDisableReservoir(encoder, 1) == 0
         && lame.setWriteInfoTag(encoder, 1) == 0
+        && (!tags || sorvak::setId3Tags(lame, encoder, *tags))
         && lame.initParams(encoder) >= 0;
     if (!configured) {
         lame.close(encoder);
@@ -130,22 +133,41 @@ sorvak::Mp3Result encodeSamples(const LameFunctions& lame, lame_global_flags* en
     return sorvak::kMp3Success;
 }
 
-// Overwrites the frame reserved at the start of the file with the finished information tag.
-sorvak::Mp3Result writeInfoTag(const LameFunctions& lame, lame_global_flags* encoder, std::FILE* output)
+// Writes the encoder's ID3v2 tag at the start of the file; its size, in bytes, goes to tagBytes
+// (0 when the encoder has no tag).
+sorvak::Mp3Result writeId3Tag(const LameFunctions& lame, lame_global_flags* encoder, std::FILE* output,
+                              long& tagBytes)
+{
+    tagBytes = 0;
+    std::size_t size = lame.getId3Version2Tag(encoder, nullptr, 0);
+    if (size == 0)
+        return sorvak::kMp3Success;
+    std::vector<unsigned char> tag(size);
+    if (lame.getId3Version2Tag(encoder, tag.data(), tag.size()) != size)
+        return sorvak::kMp3EncoderFailed;
+    if (std::fwrite(tag.data(), 1, size, output) != size)
+        return sorvak::kMp3DestinationUnwritable;
+    tagBytes = static_cast<long>(size);
+    return sorvak::kMp3Success;
+}
+
+// Overwrites the frame reserved at the start of the audio, right after the ID3v2 tag when there
+// is one (tagBytes), with the finished information tag.
+sorvak::Mp3Result writeInfoTag(const LameFunctions& lame, lame_global_flags* encoder, std::FILE* output,
+                               long tagBytes)
 {
     std::vector<unsigned char> tag(8192);
     std::size_t size = lame.getInfoTagFrame(encoder, tag.data(), tag.size());
     if (size == 0 || size > tag.size())
         return sorvak::kMp3EncoderFailed;
-    if (std::fseek(output, 0, SEEK_SET) != 0 || std::fwrite(tag.data(), 1, size, output) != size)
+    if (std::fseek(output, tagBytes, SEEK_SET) != 0 || std::fwrite(tag.data(), 1, size, output) != size)
         return sorvak::kMp3DestinationUnwritable;
     return sorvak::kMp3Success;
 }
 
-}
-
-int WAV2MP3(const char* source, const char* destination, int bitRate, int sampleRate,
-            SorvakProgressFunction progress)
+// The one conversion behind both exports; tags null (or without a field) writes no ID3 tag.
+int encodeWavToMp3(const char* source, const char* destination, int bitRate, int sampleRate, const SorvakTags* tags,
+                   SorvakProgressFunction progress)
 {
     const LameFunctions* lame = sorvak::lameFunctions();
     if (!lame)
@@ -164,7 +186,9 @@ int WAV2MP3(const char* source, const char* destination, int bitRate, int sample
 
     if (sampleRate <= 0 || bitRate < 0)
         return sorvak::kMp3EncoderFailed;
-    EncoderStream encoder(*lame, createEncoder(*lame, bitRate, sampleRate));
+    if (tags && !sorvak::hasAnyTag(*tags))
+        tags = nullptr;
+    EncoderStream encoder(*lame, createEncoder(*lame, bitRate, sampleRate, tags));
     if (!encoder.get())
         return sorvak::kMp3EncoderFailed;
 
@@ -172,13 +196,30 @@ int WAV2MP3(const char* source, const char* destination, int bitRate, int sample
     if (!output)
         return sorvak::kMp3DestinationUnwritable;
 
-    sorvak::Mp3Result result = encodeSamples(*lame, encoder.get(), input.get(),
-                                             static_cast<std::uint64_t>(sourceLength), output.get(), progress);
+    long tagBytes = 0;
+    sorvak::Mp3Result result = writeId3Tag(*lame, encoder.get(), output.get(), tagBytes);
     if (result == sorvak::kMp3Success)
-        result = writeInfoTag(*lame, encoder.get(), output.get());
+        result = encodeSamples(*lame, encoder.get(), input.get(), static_cast<std::uint64_t>(sourceLength),
+                               output.get(), progress);
+    if (result == sorvak::kMp3Success)
+        result = writeInfoTag(*lame, encoder.get(), output.get(), tagBytes);
     if (std::fclose(output.release()) != 0 && result == sorvak::kMp3Success)
         result = sorvak::kMp3DestinationUnwritable;
     if (result != sorvak::kMp3Success)
         std::remove(destination);
     return result;
+}
+
+}
+
+int WAV2MP3(const char* source, const char* destination, int bitRate, int sampleRate,
+            SorvakProgressFunction progress)
+{
+    return encodeWavToMp3(source, destination, bitRate, sampleRate, nullptr, progress);
+}
+
+int WAV2MP3Tagged(const char* source, const char* destination, int bitRate, int sampleRate, const SorvakTags* tags,
+                  SorvakProgressFunction progress)
+{
+    return encodeWavToMp3(source, destination, bitRate, sampleRate, tags, progress);
 }

@@ -22,7 +22,7 @@ constexpr AttributeTags kAttributeTags[] = {
     {"Title", {"title", nullptr, nullptr}},
     {"Author", {"artist", "author", "album_artist"}},
     {"WM/AlbumTitle", {"album", nullptr, nullptr}},
-    {"WM/Year", {"date", "year", nullptr}},
+    {"WM/Year", {"date", "year", "WM/Year"}},  // FFmpeg keeps an ASF file's WM/Year by that name
     {"WM/Genre", {"genre", nullptr, nullptr}},
     {"WM/TrackNumber", {"track", nullptr, nullptr}},
 };

@@ -50,9 +50,9 @@ bool feedWriter(std::FILE* input, uint64_t sourceLength, sorvak::WmaWriter& writ
     return !std::ferror(input);
 }
 
-}
-
-int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProgressFunction progress)
+// The one conversion behind both exports; tags null writes no attributes.
+int encodeWavToWma(const char* source, const char* destination, int bitRate, const SorvakTags* tags,
+                   SorvakProgressFunction progress)
 {
     if (!source || !destination)
         return kFailed;
@@ -63,7 +63,7 @@ int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProg
     if (sourceLength < 0)
         return kFailed;
 
-    std::unique_ptr<sorvak::WmaWriter> writer = sorvak::WmaWriter::create(destination, bitsPerSecond(bitRate));
+    std::unique_ptr<sorvak::WmaWriter> writer = sorvak::WmaWriter::create(destination, bitsPerSecond(bitRate), tags);
     if (!writer)
         return kFailed;
     bool written = feedWriter(input.get(), static_cast<uint64_t>(sourceLength), *writer, progress);
@@ -74,4 +74,17 @@ int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProg
         return kFailed;
     }
     return std::fclose(input.release());
+}
+
+}
+
+int WAV2WMA(const char* source, const char* destination, int bitRate, SorvakProgressFunction progress)
+{
+    return encodeWavToWma(source, destination, bitRate, nullptr, progress);
+}
+
+int WAV2WMATagged(const char* source, const char* destination, int bitRate, const SorvakTags* tags,
+                  SorvakProgressFunction progress)
+{
+    return encodeWavToWma(source, destination, bitRate, tags, progress);
 }

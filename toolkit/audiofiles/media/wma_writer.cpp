@@ -1,6 +1,7 @@
 #include "audiofiles/media/wma_writer.h"
 
 #include "audiofiles/media/media_container.h"
+#include "sorvak.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,6 +13,7 @@ extern "C" {
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace sorvak {
 
@@ -19,12 +21,18 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 
+// Adds one attribute; an absent (null or empty) value adds nothing.
+bool setAttribute(AVDictionary** attributes, const char* name, const char* value)
+{
+    return !value || !*value || av_dict_set(attributes, name, value, 0) >= 0;
 }
 
-std::unique_ptr<WmaWriter> WmaWriter::create(const char* path, int bitRate)
+}
+
+std::unique_ptr<WmaWriter> WmaWriter::create(const char* path, int bitRate, const SorvakTags* tags)
 {
     std::unique_ptr<WmaWriter> writer(new WmaWriter());
-    if (writer->open(path, bitRate))
+    if (writer->open(path, bitRate, tags))
         return writer;
     bool fileCreated = writer->m_fileOpen;
     writer.reset();
@@ -33,10 +41,25 @@ std::unique_ptr<WmaWriter> WmaWriter::create(const char* path, int bitRate)
     return nullptr;
 }
 
-bool WmaWriter::open(const char* path, int bitRate)
+// FFmpeg's ASF muxer writes "title" and "artist" as the Title and Author of the content
+// description, "album" and "track" as WM/AlbumTitle and WM/TrackNumber, and other names as they
+// stand: its "date" would become an attribute of that name, so the year goes in as WM/Year.
+bool WmaWriter::setAttributes(const SorvakTags& tags)
+{
+    const std::string track = tags.trackNumber > 0 ? std::to_string(tags.trackNumber) : std::string();
+    return setAttribute(&m_container->metadata, "title", tags.title)
+        && setAttribute(&m_container->metadata, "artist", tags.artist)
+        && setAttribute(&m_container->metadata, "album", tags.album)
+        && setAttribute(&m_container->metadata, "WM/Year", tags.year)
+        && setAttribute(&m_container->metadata, "track", track.c_str());
+}
+
+bool WmaWriter::open(const char* path, int bitRate, const SorvakTags* tags)
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_WMAV2);
     if (!codec || avformat_alloc_output_context2(&m_container, nullptr, "asf", nullptr) < 0)
+        return false;
+    if (tags && !setAttributes(*tags))
         return false;
     AVStream* stream = avformat_new_stream(m_container, nullptr);
     m_codec = avcodec_alloc_context3(codec);

@@ -6,9 +6,11 @@
 #include <memory>
 
 struct AVCodecContext;
+struct AVDictionary;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
+struct SorvakTags;
 
 namespace sorvak {
 
@@ -17,7 +19,9 @@ public:
     // Creates (or replaces) the file and writes its header; bitRate in bits per second. Null,
     // and no file left behind, when the encoder or the file cannot be set up. A path naming
     // anything but a regular file (a named pipe, a device, a folder) is refused and left alone.
-    static std::unique_ptr<WmaWriter> create(const char* path, int bitRate);
+    // Tags (null for none; only read during the call) become the header's attributes: Title,
+    // Author, WM/AlbumTitle, WM/Year and WM/TrackNumber (the number only).
+    static std::unique_ptr<WmaWriter> create(const char* path, int bitRate, const SorvakTags* tags = nullptr);
     // A writer dropped before finish() closes its file unfinished; the caller removes it.
     ~WmaWriter();
     WmaWriter(const WmaWriter&) = delete;
@@ -32,7 +36,8 @@ public:
 
 private:
     WmaWriter() = default;
-    bool open(const char* path, int bitRate);
+    bool open(const char* path, int bitRate, const SorvakTags* tags);
+    bool setAttributes(const SorvakTags& tags);
     bool encodePendingFrame(int frames);
     bool drainPackets();
 
