@@ -74,6 +74,20 @@ float surroundingMusic(const SideGaps& side, std::size_t first, std::size_t end)
     return *middle;
 }
 
+// The middle of the part of a run that lies within kFloorSpreadDb of its quietest window: a fade
+// into the gap or out of it moves the break to where the gap is silent.
+std::size_t deepestMiddle(std::span<const float> run)
+{
+    const float quietest = *std::min_element(run.begin(), run.end());
+    std::size_t first = 0;
+    while (run[first] > quietest + kFloorSpreadDb)
+        ++first;
+    std::size_t last = run.size() - 1;
+    while (run[last] > quietest + kFloorSpreadDb)
+        --last;
+    return first + (last - first) / 2;
+}
+
 float meanLevel(std::span<const float> levels)
 {
     double power = 0;
@@ -132,7 +146,7 @@ SideGaps findSideGaps(std::span<const float> levels)
         GapCandidate gap;
         gap.firstWindow = run.first;
         gap.endWindow = run.end;
-        gap.breakWindow = run.first + (run.end - run.first) / 2;
+        gap.breakWindow = deepestMiddle(std::span(side.smoothedLevels).subspan(run.first, run.end - run.first)) + run.first;
         gap.levelDb = meanLevel(std::span(side.smoothedLevels).subspan(run.first, run.end - run.first));
         gap.depthDb = surroundingMusic(side, run.first, run.end) - gap.levelDb;
         gap.confidence = gapConfidence(gap.depthDb, double(run.end - run.first) * kLevelWindowSeconds,

@@ -33,7 +33,7 @@ inline constexpr double kSurroundSeconds = 5.0;
 struct GapCandidate {
     std::size_t firstWindow = 0; // the run's windows: [firstWindow, endWindow)
     std::size_t endWindow = 0;
-    std::size_t breakWindow = 0; // where the break goes: the run's middle, or a dip's quietest window
+    std::size_t breakWindow = 0; // where the break goes: the middle of the run's quietest part, or a dip's quietest window
     float levelDb = 0;           // the run's mean level
     float depthDb = 0;           // the music around it minus levelDb
     float confidence = 0;        // 0..1
