@@ -27,6 +27,8 @@ struct Random {
     double uniform(double low, double high) { return low + (high - low) * double(next() >> 11) / double(1ull << 53); }
 };
 
+constexpr double kQuietOverHissDb = 20.0;
+
 uint64_t framesOf(double seconds) { return uint64_t(std::llround(std::max(0.0, seconds) * kRate)); }
 double amplitudeOf(double db) { return std::pow(10.0, db / 20.0); }
 
@@ -86,14 +88,27 @@ SidePlan planSide(const SideRecipe& recipe)
         song.beatSeconds = 60.0 / random.uniform(70, 140);
         song.drums = random.uniform(0, 1) < 0.7;
         song.decaySeconds = float(random.uniform(0.15, 1.2));
+        if (random.uniform(0, 1) < 0.15) {
+            // A sparse song: slow single notes, nothing held between them.
+            song.sustain = 0.02f;
+            song.drums = false;
+            song.beatSeconds = 60.0 / random.uniform(60, 80);
+            song.decaySeconds = float(random.uniform(0.15, 0.3));
+        }
         if (recipe.fades && random.uniform(0, 1) < 0.3)
             song.fadeInFrames = framesOf(random.uniform(0.3, 1.5));
         // Most songs fade out; the others end on a quick release of their last note.
         song.fadeOutFrames = framesOf(recipe.fades && random.uniform(0, 1) < 0.6 ? random.uniform(2, 8) : random.uniform(0.2, 0.8));
+        // A medley: the song runs straight into the next, which starts at once.
+        if (index == recipe.gaplessBreak)
+            song.fadeOutFrames = 0;
+        if (recipe.gaplessBreak >= 0 && index == recipe.gaplessBreak + 1)
+            song.fadeInFrames = 0;
         if (recipe.quietPassages && random.uniform(0, 1) < 0.6) {
             song.quietStart = song.startFrame + framesOf(seconds * random.uniform(0.3, 0.6));
             song.quietEnd = song.quietStart + framesOf(std::min(seconds * 0.25, random.uniform(4, 10)));
-            song.quietDb = float(random.uniform(-20, -12));
+            // Audible over the hiss: a passage under it is no passage.
+            song.quietDb = float(std::max(random.uniform(-28, -12), recipe.hissDb + kQuietOverHissDb - song.levelDb));
         }
         plan.songs.push_back(song);
         plan.sleeveSeconds.push_back(std::round(seconds + random.uniform(-1.5, 2.5)));
@@ -121,7 +136,8 @@ std::vector<SideRecipe> corpusRecipes(int count, double shortestSongSeconds, dou
         recipe.humHertz = index % 3 == 0 ? 50 : index % 3 == 1 ? 60 : 0;
         recipe.crackle = index % 4 != 3;
         recipe.rumble = index % 3 != 1;
-        recipe.hissDb = -58.0 - double(index * 7 % 11);
+        recipe.hissDb = -50.0 - double(index * 7 % 19);
+        recipe.cracklePerSecond = 4.0 + double(index * 11 % 27);
         recipe.fades = index % 6 != 5;
         recipe.quietPassages = index % 2 == 0 || index % 5 == 1;
         recipe.leadInSeconds = 0.6 + double(index * 13 % 35) / 10.0;
@@ -166,7 +182,7 @@ double SideRenderer::songSample(const SongPlan& song, uint64_t frame)
     }
 
     const bool quiet = frame >= song.quietStart && frame < song.quietEnd;
-    double envelope = std::min(1.0, inBeat / 0.01) * (0.2 + 0.8 * std::exp(-inBeat / song.decaySeconds));
+    double envelope = std::min(1.0, inBeat / 0.01) * (song.sustain + (1.0 - song.sustain) * std::exp(-inBeat / song.decaySeconds));
     if (quiet)
         envelope = std::max(envelope, 0.5); // a quiet interlude holds its chords
     double sample = 0;
@@ -213,7 +229,7 @@ double SideRenderer::surfaceSample(uint64_t frame, int channel)
     }
     if (channel == 0) {
         m_click *= 0.7;
-        if (recipe.crackle && nextUniform() > 1.0 - 2.0 * 8.0 / kRate)
+        if (recipe.crackle && nextUniform() > 1.0 - 2.0 * recipe.cracklePerSecond / kRate)
             m_click = amplitudeOf(40.0 * nextUniform() - 30.0) * (nextUniform() > 0 ? 1 : -1);
         const bool runOut = frame >= m_plan.musicEnd + uint64_t(kRate);
         if (runOut && (frame - m_plan.musicEnd) % uint64_t(1.8 * kRate) == 0)

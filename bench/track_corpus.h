@@ -30,6 +30,7 @@ struct SideRecipe {
     double runOutSeconds = 8.0;
     double hissDb = -60;     // the level of the hiss; rumble and hum sit relative to it
     bool crackle = true;
+    double cracklePerSecond = 8;
     bool rumble = true;
     int humHertz = 50;       // 0, 50 or 60
     bool fades = true;       // some songs fade in, most fade out
@@ -55,6 +56,7 @@ struct SongPlan {
     double beatSeconds = 0.5;
     bool drums = true;
     float decaySeconds = 0.4; // the chord notes' decay: short for plucked, long for pads
+    float sustain = 0.2;      // what is left of a note at the end of its beat: near 0 for a sparse song
     uint64_t seed = 0;
 };
 
@@ -70,8 +72,11 @@ struct SidePlan {
 
 SidePlan planSide(const SideRecipe& recipe);
 
-// count varied recipes: 4 to 7 songs each of the given lengths, every kind of surface, gaps of
-// 0.8 to 4 s, short and long lead-ins and run-outs.
+// count varied recipes: 4 to 7 songs each of the given lengths, every kind of surface (hiss from
+// -50 to -68 dB, 4 to 30 clicks a second), gaps of 0.8 to 4 s, short and long lead-ins and
+// run-outs. About one song in seven is sparse: single notes dying away towards the floor between
+// beats. A quiet passage lies at least 20 dB over the hiss: quieter, no listener would hear it
+// from a gap between songs.
 std::vector<SideRecipe> corpusRecipes(int count, double shortestSongSeconds, double longestSongSeconds);
 
 class SideRenderer {

@@ -74,9 +74,10 @@ float surroundingMusic(const SideGaps& side, std::size_t first, std::size_t end)
     return *middle;
 }
 
-// The middle of the part of a run that lies within kFloorSpreadDb of its quietest window: a fade
-// into the gap or out of it moves the break to where the gap is silent.
-std::size_t deepestMiddle(std::span<const float> run)
+// Where the break goes in the part of a run within kFloorSpreadDb of its quietest window: two
+// thirds of the way in, as a song's fade-out reaches the floor seconds before it ends, while a
+// fade-in, when there is one, is short.
+std::size_t breakInRun(std::span<const float> run)
 {
     const float quietest = *std::min_element(run.begin(), run.end());
     std::size_t first = 0;
@@ -85,7 +86,7 @@ std::size_t deepestMiddle(std::span<const float> run)
     std::size_t last = run.size() - 1;
     while (run[last] > quietest + kFloorSpreadDb)
         --last;
-    return first + (last - first) / 2;
+    return first + (last - first) * 2 / 3;
 }
 
 float meanLevel(std::span<const float> levels)
@@ -97,14 +98,25 @@ float meanLevel(std::span<const float> levels)
     return mean > 1e-12 ? float(10.0 * std::log10(mean)) : kSilenceDb;
 }
 
+// The level of a run's quietest quarter: the fades into and out of a gap do not lift it.
+float quietLevel(std::span<const float> levels)
+{
+    std::vector<float> sorted(levels.begin(), levels.end());
+    const auto quarter = sorted.begin() + sorted.size() / 4;
+    std::nth_element(sorted.begin(), quarter, sorted.end());
+    return *quarter;
+}
+
 }
 
 float gapConfidence(float depthDb, double seconds, float aboveFloorDb)
 {
+    // A gap sits at the floor: a stretch 10 dB over it is a quiet passage, however long.
+    const float nearFloor = std::clamp(1.0f - (aboveFloorDb - 3.0f) / 7.0f, 0.0f, 1.0f);
+    // The pause between two sparse notes is short; a gap between songs lasts most of a second.
+    const float length = float(std::clamp((seconds - 0.3) / 0.6, 0.0, 1.0));
     const float depth = std::clamp((depthDb - 8.0f) / 17.0f, 0.0f, 1.0f);
-    const float length = float(std::clamp((seconds - kShortestGapSeconds) / 1.0, 0.0, 1.0));
-    const float nearFloor = std::clamp(1.0f - (aboveFloorDb - 3.0f) / 9.0f, 0.0f, 1.0f);
-    return 0.5f * depth + 0.25f * length + 0.25f * nearFloor;
+    return nearFloor * (0.3f + 0.7f * length) * (0.3f + 0.7f * depth);
 }
 
 SideGaps findSideGaps(std::span<const float> levels)
@@ -146,8 +158,8 @@ SideGaps findSideGaps(std::span<const float> levels)
         GapCandidate gap;
         gap.firstWindow = run.first;
         gap.endWindow = run.end;
-        gap.breakWindow = deepestMiddle(std::span(side.smoothedLevels).subspan(run.first, run.end - run.first)) + run.first;
-        gap.levelDb = meanLevel(std::span(side.smoothedLevels).subspan(run.first, run.end - run.first));
+        gap.breakWindow = breakInRun(std::span(side.smoothedLevels).subspan(run.first, run.end - run.first)) + run.first;
+        gap.levelDb = quietLevel(std::span(side.smoothedLevels).subspan(run.first, run.end - run.first));
         gap.depthDb = surroundingMusic(side, run.first, run.end) - gap.levelDb;
         gap.confidence = gapConfidence(gap.depthDb, double(run.end - run.first) * kLevelWindowSeconds,
                                        gap.levelDb - side.floor.floorDb);

@@ -4,8 +4,9 @@
 //
 // A candidate gap is a run of windows whose smoothed level sits at or under the noise floor's
 // threshold (runs split by less than kGapBridgeSeconds of louder material, a click that outlived
-// the smoothing or a needle's thump, count as one). Its confidence (0..1) grows with its depth
-// under the music around it, its length and its closeness to the floor.
+// the smoothing or a needle's thump, count as one). Its confidence (0..1) is nothing unless its
+// quietest quarter lies near the floor (a quiet passage sits well over it), and grows with its
+// depth under the music around it and with its length (a pause between sparse notes is short).
 //
 // Thread: pure functions and value types, callable from any thread. Memory: three vectors the
 // size of the profile.
@@ -33,8 +34,8 @@ inline constexpr double kSurroundSeconds = 5.0;
 struct GapCandidate {
     std::size_t firstWindow = 0; // the run's windows: [firstWindow, endWindow)
     std::size_t endWindow = 0;
-    std::size_t breakWindow = 0; // where the break goes: the middle of the run's quietest part, or a dip's quietest window
-    float levelDb = 0;           // the run's mean level
+    std::size_t breakWindow = 0; // where the break goes: two thirds into the run's quietest part, or a dip's quietest window
+    float levelDb = 0;           // the level of the run's quietest quarter
     float depthDb = 0;           // the music around it minus levelDb
     float confidence = 0;        // 0..1
     bool dip = false;            // no run near the floor: the quietest point of a stretch

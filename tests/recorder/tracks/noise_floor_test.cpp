@@ -104,7 +104,9 @@ TEST_P(GapScore, ConvincesOnlyWhenDeepLongAndNearTheFloor)
 INSTANTIATE_TEST_SUITE_P(Rows, GapScore, ::testing::Values(
     ScoreRow{40, 2.0, 0, true},     // a gap between songs
     ScoreRow{30, 0.8, 1, true},     // the shortest gap of a side
-    ScoreRow{20, 0.5, 2, true},
+    ScoreRow{22, 0.7, 2, true},
+    ScoreRow{40, 0.35, 0, false},   // the pause between two sparse notes
+    ScoreRow{25, 3.0, 9, false},    // a long quiet passage 9 dB over the floor
     ScoreRow{10, 0.4, 9, false},    // a pause between notes
     ScoreRow{5, 3.0, 12, false},    // a quiet passage well over the floor
     ScoreRow{12, 0.3, 10, false}));
