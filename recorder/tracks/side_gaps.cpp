@@ -111,8 +111,9 @@ float quietLevel(std::span<const float> levels)
 
 float gapConfidence(float depthDb, double seconds, float aboveFloorDb)
 {
-    // A gap sits at the floor: a stretch 10 dB over it is a quiet passage, however long.
-    const float nearFloor = std::clamp(1.0f - (aboveFloorDb - 3.0f) / 7.0f, 0.0f, 1.0f);
+    // A gap sits at the floor (its quietest quarter within a decibel or two of it): a stretch some
+    // 6 dB over it is a quiet passage, however long.
+    const float nearFloor = std::clamp(1.0f - (aboveFloorDb - 2.0f) / 4.5f, 0.0f, 1.0f);
     // The pause between two sparse notes is short; a gap between songs lasts most of a second.
     const float length = float(std::clamp((seconds - 0.3) / 0.6, 0.0, 1.0));
     const float depth = std::clamp((depthDb - 8.0f) / 17.0f, 0.0f, 1.0f);

@@ -107,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, GapScore, ::testing::Values(
     ScoreRow{22, 0.7, 2, true},
     ScoreRow{40, 0.35, 0, false},   // the pause between two sparse notes
     ScoreRow{25, 3.0, 9, false},    // a long quiet passage 9 dB over the floor
+    ScoreRow{25, 3.0, 4.5, false},  // and one 4.5 dB over it
     ScoreRow{10, 0.4, 9, false},    // a pause between notes
     ScoreRow{5, 3.0, 12, false},    // a quiet passage well over the floor
     ScoreRow{12, 0.3, 10, false}));
