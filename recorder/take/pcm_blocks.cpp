@@ -92,8 +92,18 @@ PcmRegion::~PcmRegion()
 
 bool PcmRegion::openForRewrite(const std::string& path, uint64_t offset, uint64_t size, std::string* error)
 {
+    return open(path, O_RDWR, offset, size, error);
+}
+
+bool PcmRegion::openForReading(const std::string& path, uint64_t offset, uint64_t size, std::string* error)
+{
+    return open(path, O_RDONLY, offset, size, error);
+}
+
+bool PcmRegion::open(const std::string& path, int flags, uint64_t offset, uint64_t size, std::string* error)
+{
     close();
-    const int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC);
     if (descriptor < 0) {
         if (error)
             *error = std::strerror(errno);

@@ -50,6 +50,8 @@ public:
     // Opens path for reading and writing over size bytes from offset; size 0 means "to the end of
     // the file". False, with the system's reason in error, when the file cannot be opened.
     bool openForRewrite(const std::string& path, uint64_t offset, uint64_t size, std::string* error = nullptr);
+    // The same for reading only (the passes that never write, on files the user may not own).
+    bool openForReading(const std::string& path, uint64_t offset, uint64_t size, std::string* error = nullptr);
     bool isOpen() const { return m_descriptor >= 0; }
     uint64_t dataOffset() const { return m_offset; }
     uint64_t dataSize() const { return m_size; }
@@ -57,6 +59,7 @@ public:
     void close();
 
 private:
+    bool open(const std::string& path, int flags, uint64_t offset, uint64_t size, std::string* error);
     int m_descriptor = -1;
     uint64_t m_offset = 0;
     uint64_t m_size = 0;

@@ -121,7 +121,7 @@ SaveResult fixWavSizes(const std::string& path)
     return {};
 }
 
-std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error)
+std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error, PcmAccess access)
 {
     auto refuse = [&](const std::string& why) -> std::optional<PcmWav> {
         if (error)
@@ -176,7 +176,9 @@ std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error)
             if (dataSize == 0)
                 return refuse("holds no audio");
             std::string reason;
-            if (!wav.region.openForRewrite(path, body, dataSize, &reason))
+            const bool opened = access == PcmAccess::ReadOnly ? wav.region.openForReading(path, body, dataSize, &reason)
+                                                              : wav.region.openForRewrite(path, body, dataSize, &reason);
+            if (!opened)
                 return refuse(reason);
             return wav;
         }

@@ -43,13 +43,16 @@ struct PcmWavFormat {
 // An open PCM WAV file: its format and its data chunk as a region for the block passes.
 struct PcmWav {
     PcmWavFormat format;
-    PcmRegion region; // the "data" body, opened for reading and writing
+    PcmRegion region; // the "data" body, opened for reading and writing (or reading only)
 };
+
+enum class PcmAccess { ReadWrite, ReadOnly };
 
 // Opens a WAV file's data for the block passes: the RIFF/WAVE form, its "fmt " chunk (up to 18
 // bytes of format), then the "data" chunk after it. Only regular files longer than 44 bytes with
 // format tag 1, 8 or 16 bits, 1 or 2 channels and 2000..88200 Hz are accepted; a data chunk that
 // claims more than the file holds is cut to the file. Nothing, with the reason in error, otherwise.
-std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error = nullptr);
+std::optional<PcmWav> openPcmWav(const std::string& path, std::string* error = nullptr,
+                                 PcmAccess access = PcmAccess::ReadWrite);
 
 }

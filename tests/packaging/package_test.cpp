@@ -73,6 +73,7 @@ TEST_F(Package, HoldsTheRecorderItsToolkitAndTheDesktopFilesWithTheirModes)
         const char* path;
     } expected[] = {
         {"-rwxr-xr-x", "./usr/bin/wavelark"},
+        {"-rwxr-xr-x", "./usr/bin/wavelark-tracks"},
         {"-rw-r--r--", "./usr/lib/wavelark/libsorvak.so"},
         {"-rw-r--r--", "./usr/share/applications/org.wavelark.Wavelark.desktop"},
         {"-rw-r--r--", "./usr/share/metainfo/org.wavelark.Wavelark.metainfo.xml"},
@@ -80,6 +81,7 @@ TEST_F(Package, HoldsTheRecorderItsToolkitAndTheDesktopFilesWithTheirModes)
         {"-rw-r--r--", "./usr/share/icons/hicolor/32x32/apps/wavelark.png"},
         {"-rw-r--r--", "./usr/share/icons/hicolor/64x64/apps/wavelark.png"},
         {"-rw-r--r--", "./usr/share/man/man1/wavelark.1.gz"},
+        {"-rw-r--r--", "./usr/share/man/man1/wavelark-tracks.1.gz"},
         {"-rw-r--r--", "./usr/share/doc/wavelark/wavelark-guide.html"},
         {"-rw-r--r--", "./usr/share/doc/wavelark/copyright"},
         {"-rw-r--r--", "./usr/share/doc/wavelark/changelog.gz"},
