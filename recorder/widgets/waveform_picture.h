@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace wavelark {
 
@@ -55,6 +56,9 @@ public:
     virtual uint32_t firstEdge() const = 0;
     virtual uint32_t secondEdge() const = 0;
     virtual void setSelection(uint32_t firstEdge, uint32_t secondEdge) = 0;
+    // The track markers to draw at the next compose, in whole-take columns as the selection's
+    // edges (0..555, fractions allowed), in track order; empty for none.
+    virtual void setTrackMarkers(std::vector<double> columns) = 0;
 };
 
 }

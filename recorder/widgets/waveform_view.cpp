@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace wavelark {
@@ -18,6 +19,9 @@ const QColor kFrameColour(128, 128, 128);
 constexpr int kEdgeReach = 2;
 // The colour channels of a 32-bit pixel (its alpha stays opaque).
 constexpr QRgb kColourBits = 0x00FFFFFF;
+// The track markers: a line over the view's height and the track's number at its top.
+const QColor kMarkerColour(208, 96, 0);
+constexpr int kMarkerNumberPixels = 9;
 
 }
 
@@ -80,13 +84,6 @@ void WaveformView::compose()
         painter.setPen(kCaptionColour);
         painter.drawText(m_composed.rect(), Qt::AlignCenter | Qt::TextSingleLine,
                          QStringLiteral("RECORDING ") + wholeSecondsText(m_host.recordingSeconds()));
-    } else {
-        // The cursor pen is white drawn with XOR: the column is inverted from row 0 to the bottom.
-        const int column = static_cast<int>(m_host.playCursor());
-        if (column >= 0 && column < width) {
-            for (int row = 0; row < height; ++row)
-                reinterpret_cast<QRgb*>(m_composed.scanLine(row))[column] ^= kColourBits;
-        }
     }
     // The selection image combined by XOR: its white band inverts what lies under it.
     for (int row = 0; row < height; ++row) {
@@ -94,6 +91,15 @@ void WaveformView::compose()
         const auto* selection = reinterpret_cast<const QRgb*>(m_selection.constScanLine(row));
         for (int x = 0; x < width; ++x)
             composed[x] ^= selection[x] & kColourBits;
+    }
+    drawTrackMarkers();
+    if (!m_host.recording()) {
+        // The cursor pen is white drawn with XOR: the column is inverted from row 0 to the bottom.
+        const int column = static_cast<int>(m_host.playCursor());
+        if (column >= 0 && column < width) {
+            for (int row = 0; row < height; ++row)
+                reinterpret_cast<QRgb*>(m_composed.scanLine(row))[column] ^= kColourBits;
+        }
     }
     {
         QPainter painter(&m_composed);
@@ -104,6 +110,35 @@ void WaveformView::compose()
                                        QPoint(0, 0)}));
     }
     update();
+}
+
+int WaveformView::trackMarkerX(double column) const
+{
+    // Columns are view pixels, as the selection's edges are; a marker at either end of the take
+    // is drawn just inside the frame, which would hide it.
+    const int x = static_cast<int>(std::lround(std::clamp(column, 0.0, kColumnSpan)));
+    return std::clamp(x, 1, std::max(1, m_composed.width() - 2));
+}
+
+void WaveformView::drawTrackMarkers()
+{
+    if (m_trackColumns.empty())
+        return;
+    QPainter painter(&m_composed);
+    QFont font = painter.font();
+    font.setPixelSize(kMarkerNumberPixels);
+    painter.setFont(font);
+    const int height = m_composed.height();
+    for (std::size_t index = 0; index < m_trackColumns.size(); ++index) {
+        const int x = trackMarkerX(m_trackColumns[index]);
+        painter.setPen(kMarkerColour);
+        painter.drawLine(x, 0, x, height - 1);
+        // The number to the right of its line, or to the left at the view's right edge.
+        const QString number = QString::number(index + 1);
+        const int textWidth = painter.fontMetrics().horizontalAdvance(number);
+        const int textX = x + 2 + textWidth < m_composed.width() ? x + 2 : x - 2 - textWidth;
+        painter.drawText(QPoint(textX, 1 + painter.fontMetrics().ascent()), number);
+    }
 }
 
 double WaveformView::takeSeconds() const

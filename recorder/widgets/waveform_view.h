@@ -1,6 +1,7 @@
 // The waveform view: the take drawn as a navy polyline on white over the whole view width, the
 // selection shown inverted, the play cursor, and while recording a "RECORDING " caption with the
-// elapsed time. It is drawn off screen in three images (waveform, selection, composed) and the
+// elapsed time; over the waveform and the selection, below the play cursor, the track markers as
+// thin vertical lines numbered at the top. It is drawn off screen in three images (waveform, selection, composed) and the
 // widget paints the composed one. The mouse selects with two edges; the host answers questions
 // about the rest of the program and runs Play. Window thread only.
 #pragma once
@@ -13,6 +14,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace wavelark {
 
@@ -34,9 +37,13 @@ public:
     uint32_t firstEdge() const override { return m_firstEdge; }
     uint32_t secondEdge() const override { return m_secondEdge; }
     void setSelection(uint32_t firstEdge, uint32_t secondEdge) override;
+    void setTrackMarkers(std::vector<double> columns) override { m_trackColumns = std::move(columns); }
 
     const QImage& composedImage() const { return m_composed; }
     const QImage& selectionImage() const { return m_selection; }
+    const std::vector<double>& trackMarkerColumns() const { return m_trackColumns; }
+    // The x of a track marker's line in the view: its column, held inside the frame.
+    int trackMarkerX(double column) const;
     // Hover edge: 0 none, 1 first edge, 2 second edge.
     int hoverEdge() const { return m_hoverEdge; }
     void setEdgeCursor(const QCursor& cursor) { m_edgeCursor = cursor; }
@@ -55,6 +62,7 @@ private:
     bool inside(const QPoint& position) const;
     uint32_t columnAt(int x) const;
     double takeSeconds() const;
+    void drawTrackMarkers();
 
     WaveformHost& m_host;
     QImage m_waveform;
@@ -70,6 +78,7 @@ private:
     int m_pressX = 0;
     QPoint m_lastPosition;
     QString m_statusCache;
+    std::vector<double> m_trackColumns;
 };
 
 }

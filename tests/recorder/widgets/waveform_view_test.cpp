@@ -252,5 +252,40 @@ TEST_F(WaveformViewTest, ComposeInvertsTheSelectionAndDrawsTheCursorOrTheCaption
     EXPECT_TRUE(captionSeen);
 }
 
+// Track markers lie over the waveform and the selection and under the play cursor, each a line
+// with its number at the top; the rest of the picture is as without them.
+TEST_F(WaveformViewTest, TrackMarkersAreDrawnOverTheSelectionAndUnderTheCursor)
+{
+    const QRgb marker = qRgb(208, 96, 0);
+    const QRgb inverted = marker ^ 0x00FFFFFF;
+    m_view.setSelection(10, 100);
+    m_view.drawSelection();
+    m_host.cursor = 300.0;
+    m_view.compose();
+    const QImage without = m_view.composedImage().copy();
+
+    m_view.setTrackMarkers({50.4, 300.0, 555.0});
+    m_view.compose();
+    const QImage& composed = m_view.composedImage();
+    const int bottom = composed.height() - 10;
+    EXPECT_EQ(m_view.trackMarkerX(50.4), 50);
+    EXPECT_EQ(composed.pixel(50, bottom), marker);      // over the selection's band
+    EXPECT_EQ(composed.pixel(300, bottom), inverted);   // under the play cursor
+    EXPECT_EQ(m_view.trackMarkerX(555.0), 553);
+    EXPECT_EQ(composed.pixel(553, bottom), marker);     // the end of the take, inside the frame
+    EXPECT_EQ(composed.pixel(200, bottom), without.pixel(200, bottom));
+    EXPECT_EQ(composed.pixel(30, bottom), without.pixel(30, bottom));
+    // The first marker's number sits at the top, right of its line.
+    int numberPixels = 0;
+    for (int x = 51; x < 62; ++x)
+        for (int y = 1; y < 13; ++y)
+            numberPixels += composed.pixel(x, y) != without.pixel(x, y);
+    EXPECT_GT(numberPixels, 0);
+
+    m_view.setTrackMarkers({});
+    m_view.compose();
+    EXPECT_EQ(m_view.composedImage(), without);
+}
+
 }
 }
