@@ -86,6 +86,10 @@ void MainWindow::command(int commandId)
         if (m_session)
             m_session->recordCommand();
         break;
+    case ids::kFindTracks:
+        if (m_session)
+            m_session->findTracks();
+        break;
     case ids::kPlayButton:
         if (m_session)
             m_session->playCommand();

@@ -8,6 +8,7 @@
 #include "core/identifiers.h"
 #include "core/settings.h"
 #include "core/toolkit_binding.h"
+#include "app/main_menu.h"
 #include "app/program_state.h"
 
 #include "sorvak_widgets.h"
@@ -126,6 +127,10 @@ void MainWindow::applyControlStates(const ControlStates& states)
     if (menuBar()) {
         for (QAction* menu : menuBar()->actions())
             menu->setEnabled(states.menus);
+    }
+    if (m_menu) {
+        if (QAction* findTracks = m_menu->action(ids::kFindTracks))
+            findTracks->setEnabled(states.findTracks);
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include "sorvak_widgets.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -285,6 +286,9 @@ void MainWindow::attachMenu()
 {
     if (!m_menu)
         m_menu = new MainMenu(menuBar(), [this](int commandId) { command(commandId); }, this);
+    // The session may have set its enable states before the menu existed.
+    if (QAction* findTracks = m_menu->action(ids::kFindTracks))
+        findTracks->setEnabled(m_session && controlStates(m_session->phase(), m_session->hasTake()).findTracks);
     setFixedSize(sizeHint());
 }
 

@@ -8,6 +8,7 @@ ControlStates controlStates(SessionPhase phase, bool hasTake)
     switch (phase) {
     case SessionPhase::Idle:
         states = {true, hasTake, true, hasTake, true, true, true, true, true};
+        states.findTracks = hasTake;
         break;
     case SessionPhase::Recording:
         states.record = true;

@@ -24,10 +24,11 @@ struct ControlStates {
     bool menus = false;           // "File", "Settings" and "Help"
     bool sliders = true;          // "Rec" and "Play"
     bool switches = true;         // the record and play enabled boxes and "Monitor - Thru"
+    bool findTracks = false;      // "File" > "Find Tracks": a take, and nothing runs
 };
 
 // The table. Play and Save need a take; while playing the menus stay usable; a save also stills
-// the sliders and the switches, an import the sliders.
+// the sliders and the switches, an import the sliders. Find Tracks needs a take and the Idle phase.
 ControlStates controlStates(SessionPhase phase, bool hasTake);
 
 }

@@ -113,6 +113,7 @@ void TakeSession::recordCommand()
     m_view->clearComposed();
     m_view->setSelection(0, 0);
     m_view->drawSelection();
+    clearTrackMarkers();
     m_view->compose();
     m_display.setRecordButtonText(QStringLiteral("Stop"));
     enterPhase(SessionPhase::Recording);

@@ -20,6 +20,8 @@
 
 #include "take/save_pass.h"
 
+#include "tracks/track_markers.h"
+
 #include "core/data_folders.h"
 #include "core/settings.h"
 
@@ -46,6 +48,7 @@ inline constexpr char kSaveCaption[] = "SAVE AUDIO";
 inline constexpr char kImportCaption[] = "IMPORT";
 inline constexpr char kConfirmImportCaption[] = "Confirm Import";
 inline constexpr char kConfirmImportText[] = "Importing will overwrite current Recording.\n\nContinue?";
+inline constexpr char kFindTracksCaption[] = "FIND TRACKS";
 
 class TakeSession : public WaveformHost {
 public:
@@ -101,6 +104,15 @@ public:
     // says so. True when the take was replaced.
     bool import(const QString& path);
 
+    // "File" > "Find Tracks", while idle with a take: the break finder's proposal over the whole
+    // take (every convincing gap) becomes the take's track markers, a track start at each track's
+    // start and the end at the last track's end. They are drawn, kept beside the take (the file
+    // names the take by its length; session/take_session_tracks.cpp) and the status line says
+    // " Tracks : " and their number. A take that cannot be read changes nothing and says why; markers
+    // that cannot be kept are still drawn, with a warning. True when the markers were replaced.
+    bool findTracks();
+    const TrackMarkers& trackMarkers() const { return m_markers; }
+
     bool hasTake() const { return m_hasTake; }
     bool takeInProgress() const { return m_takeInProgress; }
     SessionPhase phase() const { return m_phase; }
@@ -153,6 +165,11 @@ private:
     void enterPhase(SessionPhase phase);
     void warn(const QString& caption, const QString& text);
     uint32_t measureTake() const;
+    // The take's markers: read from their file at start-up (a refused file is removed, a missing
+    // one is no markers), cleared with their file for a new take, and handed to the view.
+    void loadTrackMarkers();
+    void clearTrackMarkers();
+    void showTrackMarkers();
 
     Settings& m_settings;
     const DataPaths& m_paths;
@@ -173,6 +190,7 @@ private:
     int64_t m_shownSeconds = -1;
     FreeSpaceQuery m_freeSpace;
     QString m_playbackProblem;       // why the player could not be opened, empty when it is
+    TrackMarkers m_markers;
 };
 
 }

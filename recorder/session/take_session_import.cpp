@@ -54,6 +54,7 @@ bool TakeSession::import(const QString& path)
     m_view->clearComposed();
     m_view->clearSelectionImage();
     m_view->setSelection(0, 0);
+    clearTrackMarkers();
     m_player->setPlayCursor(0.0);
     m_view->compose();
     // The phase stays Importing until the new take is drawn: the sliders rest until then.

@@ -9,6 +9,8 @@
 #include "take/raw_take_maximise.h"
 #include "take/take_import.h"
 
+#include "tracks/marker_file.h"
+
 #include "core/take_format.h"
 
 #include <QCoreApplication>
@@ -84,6 +86,10 @@ void TakeSession::initialise()
     QCoreApplication::processEvents();
     m_phase = SessionPhase::Idle;
     m_view->drawSelection();
+    // An import finished here replaced the take its markers were found on.
+    if (plan.finish == FinishAs::Import)
+        clearMarkers(markersPathFor(m_paths));
+    loadTrackMarkers();
     m_view->compose();
     m_display.applyControlStates(controlStates(m_phase, m_hasTake));
     if (plan.removeTakeMark)

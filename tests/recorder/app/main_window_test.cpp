@@ -28,6 +28,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -107,6 +109,7 @@ TEST_F(MainWindowTest, WithoutATakePlayAndSaveAreDisabled)
     EXPECT_FALSE(control(ids::kSaveButton)->isEnabled());
     EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
     EXPECT_TRUE(control(ids::kImportButton)->isEnabled());
+    EXPECT_FALSE(m_window->menu()->action(ids::kFindTracks)->isEnabled());
 }
 
 TEST_F(MainWindowTest, WithATakePlayAndSaveAreEnabledAndTheDurationShown)
@@ -117,6 +120,24 @@ TEST_F(MainWindowTest, WithATakePlayAndSaveAreEnabledAndTheDurationShown)
     EXPECT_TRUE(control(ids::kPlayButton)->isEnabled());
     EXPECT_TRUE(control(ids::kSaveButton)->isEnabled());
     EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Duration : 0:03"));
+    EXPECT_TRUE(m_window->menu()->action(ids::kFindTracks)->isEnabled());
+}
+
+// "Find Tracks" closes the File menu, after its existing entries, and runs the session's finder:
+// a silent take holds no song.
+TEST_F(MainWindowTest, FindTracksEndsTheFileMenuAndReportsTheTracksFound)
+{
+    testing::writeFile(m_home.home() / "recording.raw", std::string(3 * 176400, '\0'));
+    start();
+    QAction* findTracks = m_window->menu()->action(ids::kFindTracks);
+    ASSERT_NE(findTracks, nullptr);
+    EXPECT_EQ(findTracks->text(), QStringLiteral("Find Tracks"));
+    const QList<QAction*> fileEntries = m_window->menuBar()->actions().first()->menu()->actions();
+    ASSERT_EQ(fileEntries.size(), 2);
+    EXPECT_EQ(fileEntries[0], m_window->menu()->action(ids::kExit));
+    EXPECT_EQ(fileEntries[1], findTracks);
+    findTracks->trigger();
+    EXPECT_TRUE(control<QLabel>(ids::kStatusLine)->text().startsWith(QStringLiteral(" Tracks : ")));
 }
 
 struct PaintedButton {

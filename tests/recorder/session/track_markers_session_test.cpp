@@ -1,0 +1,214 @@
+// The take's track markers in the session on a fake display: Find Tracks on a planted side, the
+// markers drawn in the view and kept beside the take across a restart, cleared by Record and by an
+// import that succeeds, kept by one that fails; and the enable state of Find Tracks per phase.
+
+#include "capture_test_support.h"
+#include "fake_take_display.h"
+
+#include "toolkit/audiofiles/media/audio_test_tools.h"
+
+#include "session/control_states.h"
+#include "session/take_session.h"
+
+#include "tracks/marker_file.h"
+
+#include "widgets/waveform_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+namespace wavelark {
+namespace {
+
+constexpr double kLeadIn = 1.0;
+constexpr double kSong = 20.0;
+constexpr double kGap = 2.0;
+constexpr double kRunOut = 2.0;
+const QRgb kMarkerPixel = qRgb(208, 96, 0);
+
+class TrackMarkersSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::useTestDevice("test:input=sine,1000,-6"); }
+    void TearDown() override
+    {
+        m_session.reset();
+        testing::useTestDevice("test");
+    }
+    void start()
+    {
+        m_session.reset();
+        m_view.reset();
+        m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, m_display);
+        m_view = std::make_unique<WaveformView>(*m_session, QRect(0, 0, 555, 115), nullptr);
+        m_session->setPicture(*m_view);
+        m_session->initialise();
+        m_session->showStartupMessages();
+    }
+    std::filesystem::path folder() const { return m_state.folder.path(); }
+    std::filesystem::path markersPath() const { return folder() / "recording.markers"; }
+    // Three songs of a 1 kHz tone whose level moves note by note, two gaps and the lead-in and
+    // run-out of quiet noise.
+    void writeSide()
+    {
+        std::vector<int16_t> take;
+        uint32_t noise = 12345;
+        const auto quiet = [&](double seconds) {
+            for (std::size_t frame = 0; frame < std::size_t(seconds * 44100); ++frame) {
+                noise = noise * 1664525u + 1013904223u;
+                const auto sample = static_cast<int16_t>(int(noise >> 24) % 40 - 20);
+                take.insert(take.end(), {sample, sample});
+            }
+        };
+        const auto song = [&](double seconds) {
+            for (std::size_t frame = 0; frame < std::size_t(seconds * 44100); ++frame) {
+                const double amplitude = 6000.0 + 3000.0 * std::sin(double(frame / 11025) * 1.7);
+                const auto sample = static_cast<int16_t>(amplitude * std::sin(2 * M_PI * 1000.0 * double(frame) / 44100));
+                take.insert(take.end(), {sample, sample});
+            }
+        };
+        quiet(kLeadIn);
+        song(kSong);
+        quiet(kGap);
+        song(kSong);
+        quiet(kGap);
+        song(kSong);
+        quiet(kRunOut);
+        testing::writeSamples((folder() / "recording.raw").string(), take);
+    }
+    std::string writeSourceWav(double seconds)
+    {
+        const std::string path = (folder() / "source.wav").string();
+        testing::writeFile(path, testing::sineWav(44100, 2, seconds, 1000, 0.25));
+        return path;
+    }
+    // The markers' columns whose line the composed image shows (below the numbers).
+    int drawnMarkers() const
+    {
+        int drawn = 0;
+        const QImage& image = m_view->composedImage();
+        for (const double column : m_view->trackMarkerColumns())
+            drawn += image.pixel(m_view->trackMarkerX(column), image.height() - 10) == kMarkerPixel;
+        return drawn;
+    }
+
+    testing::CaptureFixtureState m_state;
+    testing::FakeTakeDisplay m_display;
+    std::unique_ptr<WaveformView> m_view;  // destroyed after the session that draws on it
+    std::unique_ptr<TakeSession> m_session;
+};
+
+TEST_F(TrackMarkersSessionTest, FindTracksMarksEachSongKeepsAndDrawsTheMarkers)
+{
+    writeSide();
+    start();
+    ASSERT_TRUE(m_session->findTracks());
+    const TrackMarkers markers = m_session->trackMarkers();
+    ASSERT_EQ(markers.size(), 3u);
+    // Each song starts at the end of the quiet before it, give or take half a second.
+    const double songStarts[] = {kLeadIn, kLeadIn + kSong + kGap, kLeadIn + 2 * (kSong + kGap)};
+    for (std::size_t index = 0; index < 3; ++index) {
+        const double start = double(markers.markers()[index].frame) / 44100;
+        EXPECT_GT(start, songStarts[index] - (index == 0 ? 0.5 : kGap + 0.5)) << index;
+        EXPECT_LT(start, songStarts[index] + 0.5) << index;
+    }
+    EXPECT_LT(double(markers.end()) / 44100, kLeadIn + 3 * kSong + 2 * kGap + 0.5);
+    EXPECT_EQ(m_display.status, QStringLiteral(" Tracks : 3"));
+    EXPECT_TRUE(m_display.shown().empty());
+
+    // Kept beside the take, for this take.
+    const auto kept = readMarkers(QString::fromStdString(markersPath().string()), std::string(),
+                                  m_session->takeLength());
+    ASSERT_TRUE(std::holds_alternative<TrackMarkers>(kept));
+    EXPECT_EQ(std::get<TrackMarkers>(kept), markers);
+
+    // Drawn at their columns of the whole take, and only there.
+    ASSERT_EQ(m_view->trackMarkerColumns().size(), 3u);
+    EXPECT_EQ(drawnMarkers(), 3);
+    const double secondColumn = m_view->trackMarkerColumns()[1];
+    const double takeFrames = (kLeadIn + 3 * kSong + 2 * kGap + kRunOut) * 44100;
+    EXPECT_NEAR(secondColumn, double(markers.markers()[1].frame) / takeFrames * 555, 0.01);
+    const QImage& image = m_view->composedImage();
+    EXPECT_NE(image.pixel(m_view->trackMarkerX(secondColumn) + 20, image.height() - 10), kMarkerPixel);
+
+    // A restart over the same data folder draws them again.
+    start();
+    EXPECT_EQ(m_session->trackMarkers(), markers);
+    EXPECT_EQ(drawnMarkers(), 3);
+}
+
+TEST_F(TrackMarkersSessionTest, ARefusedMarkerFileIsRemovedWithoutAWord)
+{
+    writeSide();
+    testing::writeFile(markersPath(), "not a marker file");
+    start();
+    EXPECT_TRUE(m_session->trackMarkers().empty());
+    EXPECT_FALSE(std::filesystem::exists(markersPath()));
+    EXPECT_TRUE(m_display.shown().empty());
+}
+
+TEST_F(TrackMarkersSessionTest, RecordClearsTheMarkers)
+{
+    writeSide();
+    start();
+    ASSERT_TRUE(m_session->findTracks());
+    m_session->recordCommand();
+    ASSERT_EQ(m_session->phase(), SessionPhase::Recording);
+    EXPECT_FALSE(std::filesystem::exists(markersPath()));
+    EXPECT_TRUE(m_session->trackMarkers().empty());
+    EXPECT_TRUE(m_view->trackMarkerColumns().empty());
+    m_session->recordCommand();
+    EXPECT_TRUE(m_view->trackMarkerColumns().empty());
+}
+
+TEST_F(TrackMarkersSessionTest, AnImportClearsTheMarkersAndAFailedOneKeepsThem)
+{
+    writeSide();
+    start();
+    ASSERT_TRUE(m_session->findTracks());
+    const TrackMarkers found = m_session->trackMarkers();
+
+    const std::string garbage = (folder() / "garbage.wav").string();
+    testing::writeFile(garbage, std::string(4000, 'x'));
+    EXPECT_FALSE(m_session->import(QString::fromStdString(garbage)));
+    EXPECT_EQ(m_session->trackMarkers(), found);
+    EXPECT_TRUE(std::filesystem::exists(markersPath()));
+    EXPECT_EQ(drawnMarkers(), 3);
+
+    ASSERT_TRUE(m_session->import(QString::fromStdString(writeSourceWav(3.0))));
+    EXPECT_TRUE(m_session->trackMarkers().empty());
+    EXPECT_FALSE(std::filesystem::exists(markersPath()));
+    EXPECT_TRUE(m_view->trackMarkerColumns().empty());
+}
+
+TEST_F(TrackMarkersSessionTest, FindTracksWithoutATakeDoesNothing)
+{
+    start();
+    EXPECT_FALSE(m_session->findTracks());
+    EXPECT_FALSE(std::filesystem::exists(markersPath()));
+    EXPECT_TRUE(m_session->trackMarkers().empty());
+}
+
+// Find Tracks works only with a take and while nothing runs.
+TEST(ControlStatesTable, FindTracksNeedsATakeAndTheIdlePhase)
+{
+    struct Row {
+        SessionPhase phase;
+        bool hasTake;
+        bool findTracks;
+    };
+    const Row rows[] = {
+        {SessionPhase::Idle, true, true},       {SessionPhase::Idle, false, false},
+        {SessionPhase::Recording, true, false}, {SessionPhase::Preparing, true, false},
+        {SessionPhase::Playing, true, false},   {SessionPhase::Saving, true, false},
+        {SessionPhase::Importing, true, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(controlStates(row.phase, row.hasTake).findTracks, row.findTracks)
+            << int(row.phase) << " " << row.hasTake;
+}
+
+}
+}
