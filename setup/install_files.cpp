@@ -206,9 +206,10 @@ std::optional<InstallFailure> installFiles(const QString& installFolder, const Q
         }
     }
     // The new names reach the disk before the old files are let go: after a power loss the
-    // folder holds the new installation or, with the backups, the old one.
+    // folder holds the new installation or, with the backups, the old one. Where the folder
+    // cannot be forced, the installation is in place all the same and the backups stay.
     if (!syncFolder(QFile::encodeName(installFolder).toStdString()))
-        return InstallFailure{installFolder, systemReason(errno)};
+        return std::nullopt;
     for (auto& file : written)
         file->dropBackup();
     return std::nullopt;

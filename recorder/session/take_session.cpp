@@ -104,8 +104,10 @@ void TakeSession::recordCommand()
         warn(QString::fromLatin1(kRecordCaption), error);
         return;
     }
-    // A journal of an earlier take's maximise must never be applied to this one.
-    removeMaximiseJournal(maximiseJournalPath(QFile::encodeName(m_paths.take()).toStdString()));
+    // A journal or a maximised copy of an earlier take must never be applied to this one.
+    const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
+    removeMaximiseJournal(maximiseJournalPath(takePath));
+    QFile::remove(QFile::decodeName(maximisedSidePath(takePath).c_str()));
     const QString markProblem = writeTakeMark(m_paths, TakeChange::Recording);
     m_takeInProgress = true;
     m_shownSeconds = -1;

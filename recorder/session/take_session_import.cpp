@@ -33,10 +33,15 @@ bool TakeSession::import(const QString& path)
             m_display.setProgress(percent);
         },
         &progressReporter,
-        [this, &markProblem] {
+        [this]() -> std::string {
+            // Without this mark a kill after the rename would look like an import that never
+            // replaced the take: the next start would keep the old picture for the new audio.
             const QString problem = writeImportReplacingMark(m_paths);
-            if (markProblem.isEmpty())
-                markProblem = problem;
+            if (problem.isEmpty())
+                return {};
+            return QStringLiteral("its mark could not be written (%1). The take is unchanged.")
+                .arg(problem)
+                .toStdString();
         });
     m_display.setProgress(0);
     if (!result.ok()) {

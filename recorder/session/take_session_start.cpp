@@ -110,6 +110,13 @@ bool TakeSession::applyRecovery(const RecoveryPlan& plan)
         removed = removeFile(m_paths.take()) && removed;
     if (plan.removePeakCache)
         QFile::remove(m_paths.peakCache());
+    // A maximise that is not finished now leaves nothing to finish later: its journal or its
+    // take-sized copy would only take room.
+    if (plan.finish == FinishAs::Nothing || !QFile::exists(m_paths.take())) {
+        const std::string takePath = QFile::encodeName(m_paths.take()).toStdString();
+        removeMaximiseJournal(maximiseJournalPath(takePath));
+        removeFile(QFile::decodeName(maximisedSidePath(takePath).c_str()));
+    }
     return removed;
 }
 

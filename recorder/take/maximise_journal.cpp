@@ -168,6 +168,8 @@ JournalReading readMaximiseJournal(const std::string& journalPath)
 
 bool removeMaximiseJournal(const std::string& journalPath)
 {
+    // A window's journal cut off while it was written is left under the toolbox's side name.
+    ::unlink((journalPath + ".part").c_str());
     return ::unlink(journalPath.c_str()) == 0 || errno == ENOENT;
 }
 

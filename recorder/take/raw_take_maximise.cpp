@@ -189,12 +189,11 @@ MaximiseResult maximiseRawTake(const std::string& path, const std::string& takeI
     if (way == MaximiseWay::BesideWhenRoom && roomBeside(path, region.dataSize())) {
         switch (rewriteBeside(region, path, result.peak, rewriteProgress, blockSize, result)) {
         case BesideOutcome::Replaced:
-            result.touched = true;
-            result.rewritten = true;
-            return result;
+        // The take is wholly maximised; only its folder entry may not survive a power loss, and
+        // then the recording's mark makes the next start maximise the recorded take again.
         case BesideOutcome::FolderNotSynced:
             result.touched = true;
-            result.failed = true;
+            result.rewritten = true;
             return result;
         case BesideOutcome::TakeUntouched:
             break;

@@ -61,7 +61,7 @@ std::string importSidePath(const std::string& takePath)
 
 ImportResult importIntoTake(const std::string& sourcePath, const std::string& takePath,
                             const BlockProgress& copyProgress, SorvakProgressFunction decodeProgress,
-                            const std::function<void()>& beforeReplace)
+                            const std::function<std::string()>& beforeReplace)
 {
     const std::string sidePath = importSidePath(takePath);
     const std::string name = quoted(sourcePath);
@@ -123,7 +123,9 @@ ImportResult importIntoTake(const std::string& sourcePath, const std::string& ta
         return refused(ImportFailure::SideFile,
                        "The file " + quoted(sidePath) + " could not be written: " + systemReason() + ".", sidePath);
     if (beforeReplace)
-        beforeReplace();
+        if (const std::string problem = beforeReplace(); !problem.empty())
+            return refused(ImportFailure::Commit, "The imported audio was not put in place of the recording: " + problem,
+                           sidePath);
     // A folder entry that could not be forced to the disk still holds the new take in place; were
     // it lost in a power loss, the side file would be back and the start-up would keep the old take.
     if (const std::optional<FileFailure> failure = moveIntoPlace(sidePath, takePath);

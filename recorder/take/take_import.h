@@ -56,10 +56,11 @@ std::string importSidePath(const std::string& takePath);
 // Imports sourcePath in place of the raw take at takePath. The WAV way reports trunc(100 ×
 // copied / file length) to copyProgress after every 1 MiB block; the decoding way hands
 // decodeProgress to WMA2WAV as it stands. beforeReplace runs once the side file is complete,
-// just before it is renamed over the take (the caller marks the take as being replaced there).
+// just before it is renamed over the take (the caller marks the take as being replaced there):
+// it returns why the take must not be replaced (the mark could not be written), empty to go on.
 // On any failure the side file is removed and the raw take is left exactly as it was.
 ImportResult importIntoTake(const std::string& sourcePath, const std::string& takePath,
                             const BlockProgress& copyProgress, SorvakProgressFunction decodeProgress,
-                            const std::function<void()>& beforeReplace = {});
+                            const std::function<std::string()>& beforeReplace = {});
 
 }

@@ -57,6 +57,11 @@ std::optional<std::vector<double>> parseSongLengths(std::string_view text, std::
             }
             return std::nullopt;
         }
+        if (lengths.size() == kMostSongLengths) {
+            if (error)
+                *error = "at most " + std::to_string(kMostSongLengths) + " song lengths are taken";
+            return std::nullopt;
+        }
         lengths.push_back(*length);
         if (comma == std::string_view::npos)
             return lengths;

@@ -107,12 +107,13 @@ const char* ResampleWAV(const char* source, const char* destination, int rate, i
         std::remove(destination);
         return nullptr;
     }
+    // Declared before the stream, so it outlives the stream's last flush in every way out.
+    std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kWriteBufferBytes]);
     std::unique_ptr<std::FILE, FileCloser> output(std::fopen(destination, "ab"));
     if (!output || std::fseek(output.get(), 0, SEEK_END) != 0 || std::ftell(output.get()) != sorvak::kWavHeaderSize)
         return nullptr;
     // The blocks are 16 KiB: written through a larger buffer, an hour takes hundreds of writes to
     // the system instead of tens of thousands.
-    std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kWriteBufferBytes]);
     if (outputBuffer)
         std::setvbuf(output.get(), outputBuffer.get(), _IOFBF, kWriteBufferBytes);
     CopyResult result =

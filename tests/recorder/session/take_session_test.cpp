@@ -137,6 +137,25 @@ TEST_F(TakeSessionTest, APeakCacheThatCannotBeWrittenAfterAnImportIsReported)
     EXPECT_FALSE(std::filesystem::exists(cachePath()));
 }
 
+// The "replaced" mark is what lets a start after a kill tell the new take from the old one: when it
+// cannot be written, the import stops before its audio replaces the take, and says so.
+TEST_F(TakeSessionTest, AnImportWhoseReplacingMarkCannotBeWrittenLeavesTheTakeAsItWas)
+{
+    writeTake(1.0);
+    start();
+    const std::string takeBytes = testing::readFile(takePath());
+    // The toolbox writes every mark beside it first: a folder in that place refuses the marks.
+    std::filesystem::create_directories(folder() / "recording.mark.part");
+    m_display.messages.clear();
+    EXPECT_FALSE(m_session->import(QString::fromStdString(writeSourceWav(2.0))));
+    EXPECT_EQ(testing::readFile(takePath()), takeBytes);
+    EXPECT_FALSE(std::filesystem::exists(folder() / "recording.raw.import"));
+    const auto shown = m_display.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("IMPORT"));
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("The take is unchanged"))) << shown[0].text.toStdString();
+}
+
 // An import killed after its mark but before its side file left the take as it was: the start
 // keeps it, its picture and its selection, and says so. Killed after the rename, the new take is
 // finished as the import would have done.

@@ -56,5 +56,20 @@ TEST(SongLengths, TheReasonNamesTheEntryThatFailed)
     EXPECT_NE(error.find("2:x8"), std::string::npos) << error;
 }
 
+// The fit's work grows with the square of the count: a side of thousands of "songs" is refused
+// before it is fitted, while the most that are taken still parse.
+TEST(SongLengths, AtMostTheLargestCountIsTaken)
+{
+    std::string most;
+    for (std::size_t song = 0; song < kMostSongLengths; ++song)
+        most += song == 0 ? "0:30" : ",0:30";
+    const auto taken = parseSongLengths(most);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->size(), kMostSongLengths);
+    std::string error;
+    EXPECT_FALSE(parseSongLengths(most + ",0:30", &error));
+    EXPECT_NE(error.find("at most"), std::string::npos) << error;
+}
+
 }
 }
