@@ -323,7 +323,8 @@ bool TakeSession::save(SaveRange range, const SaveChoices& choices)
     pumpMessages();
     const ProgressRoute conversion(conversionProgress(m_display, ProgressActivity::Saving));
     // Without its mark an interrupted save would leave its side file in the archive folder.
-    const QString markProblem = writeSavingMark(m_paths, QFile::decodeName(sidePathOf(job.destinationPath).c_str()));
+    const QString markProblem =
+        writeSavingMark(m_paths, QFile::decodeName(sidePathOf(job.destinationPath).c_str()), fileName);
     const SaveResult result = saveRange(
         job,
         [this](SavePhase phase, int percent) {

@@ -99,9 +99,14 @@ std::string readTakeId(const DataPaths& paths)
     return isTakeId(id) ? id.toLower().toStdString() : std::string();
 }
 
-QString writeSavingMark(const DataPaths& paths, const QString& sidePath)
+QString writeSavingMark(const DataPaths& paths, const QString& sidePath, const QString& fileName)
 {
-    return writeMark(paths.savingMark(), sidePath.toUtf8());
+    // The side file's path alone on the first line, as marks were before they named the file:
+    // a long name's side file is a shortened name, so the file's own name follows on the next.
+    QByteArray content = sidePath.toUtf8();
+    if (!fileName.isEmpty())
+        content += '\n' + fileName.toUtf8();
+    return writeMark(paths.savingMark(), content);
 }
 
 bool removeMark(const QString& path)
@@ -116,12 +121,17 @@ std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths)
         return std::nullopt;
     InterruptedSave save;
     QString sidePath;
-    if (mark.open(QIODevice::ReadOnly))
-        sidePath = QString::fromUtf8(mark.read(65536));
+    QString fileName;
+    if (mark.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = mark.read(65536).split('\n');
+        sidePath = QString::fromUtf8(lines.front());
+        if (lines.size() > 1)
+            fileName = QString::fromUtf8(lines.at(1));
+    }
     mark.close();
     // Only the save's own side file is ever removed from the archive folder.
     if (sidePath.endsWith(QLatin1String(".part"))) {
-        save.fileName = QFileInfo(sidePath.chopped(5)).fileName();
+        save.fileName = fileName.isEmpty() ? QFileInfo(sidePath.chopped(5)).fileName() : fileName;
         if (!removeLeftOver(sidePath))
             save.leftOver << sidePath;
     }

@@ -42,9 +42,10 @@ std::string readTakeId(const DataPaths& paths);
 // A new random take id: 32 lower-case hex digits.
 std::string newTakeId();
 
-// Writes the saving mark naming the side file the save writes in the archive folder. Empty on
-// success, else the system's reason.
-QString writeSavingMark(const DataPaths& paths, const QString& sidePath);
+// Writes the saving mark naming the side file the save writes in the archive folder and the
+// file's own name (the side file of a long name is a shortened one). Empty on success, else the
+// system's reason.
+QString writeSavingMark(const DataPaths& paths, const QString& sidePath, const QString& fileName = QString());
 
 // Removes a mark; a missing one is no failure.
 bool removeMark(const QString& path);

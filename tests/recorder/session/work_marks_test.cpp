@@ -88,6 +88,35 @@ TEST(TakeMark, NoMarkNamesNoChangeAndNoId)
     EXPECT_EQ(readTakeId(pathsIn(folder)), "");
 }
 
+// The start-up names the file an interrupted save was writing as the user named it, also when its
+// side file had to be a shortened name; a mark from before names were written gives the side
+// file's name without ".part". Only a ".part" side file is removed.
+TEST(SavingMark, TheInterruptedSaveIsNamedAsTheUserNamedIt)
+{
+    struct Row {
+        const char* side;
+        const char* name;  // nullptr: a mark as written before names
+        const char* expected;
+    };
+    for (const Row& row : {Row{"Side A.mp3.part", "Side A.mp3", "Side A.mp3"},
+                           Row{"A very long na~0123456789abcdef.part", "A very long name.mp3", "A very long name.mp3"},
+                           Row{"Side B.wav.part", nullptr, "Side B.wav"}}) {
+        testing::TemporaryFolder folder;
+        const DataPaths paths = pathsIn(folder);
+        const QString side = QString::fromStdString((folder.path() / row.side).string());
+        QFile sideFile(side);
+        ASSERT_TRUE(sideFile.open(QIODevice::WriteOnly));
+        sideFile.close();
+        ASSERT_TRUE(writeSavingMark(paths, side, row.name ? QString::fromUtf8(row.name) : QString()).isEmpty());
+        const std::optional<InterruptedSave> save = clearInterruptedSave(paths);
+        ASSERT_TRUE(save.has_value());
+        EXPECT_EQ(save->fileName.toStdString(), row.expected);
+        EXPECT_TRUE(save->leftOver.isEmpty());
+        EXPECT_FALSE(QFile::exists(side));
+        EXPECT_FALSE(QFile::exists(paths.savingMark()));
+    }
+}
+
 TEST(TakeMark, MarkThatCannotBeWrittenGivesTheReason)
 {
     testing::TemporaryFolder folder;
