@@ -2,14 +2,7 @@
 // leaves for a start after a kill, a peak cache that cannot be written, and the start-up's
 // recovery of an import that was killed.
 
-#include "capture_test_support.h"
-#include "fake_take_display.h"
-
-#include "toolkit/audiofiles/media/audio_test_tools.h"
-
-#include "session/take_session.h"
-
-#include "widgets/waveform_view.h"
+#include "session_on_fake_display.h"
 
 #include <gtest/gtest.h>
 
@@ -21,23 +14,8 @@
 namespace wavelark {
 namespace {
 
-class TakeSessionTest : public ::testing::Test {
+class TakeSessionTest : public testing::SessionOnFakeDisplay {
 protected:
-    void SetUp() override { testing::useTestDevice("test:input=sine,1000,-6"); }
-    void TearDown() override
-    {
-        m_session.reset();
-        testing::useTestDevice("test");
-    }
-    void start()
-    {
-        m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, m_display);
-        m_view = std::make_unique<WaveformView>(*m_session, QRect(0, 0, 555, 115), nullptr);
-        m_session->setPicture(*m_view);
-        m_session->initialise();
-        m_session->showStartupMessages();
-    }
-    std::filesystem::path folder() const { return m_state.folder.path(); }
     std::filesystem::path takePath() const { return folder() / "recording.raw"; }
     std::filesystem::path cachePath() const { return folder() / "wd.dat"; }
     std::filesystem::path markPath() const { return folder() / "recording.mark"; }
@@ -54,17 +32,6 @@ protected:
         testing::writeSamples(takePath().string(), take);
         return take;
     }
-    std::string writeSourceWav(double seconds)
-    {
-        const std::string path = (folder() / "source.wav").string();
-        testing::writeFile(path, testing::sineWav(44100, 2, seconds, 1000, 0.25));
-        return path;
-    }
-
-    testing::CaptureFixtureState m_state;
-    testing::FakeTakeDisplay m_display;
-    std::unique_ptr<WaveformView> m_view;  // destroyed after the session that draws on it
-    std::unique_ptr<TakeSession> m_session;
 };
 
 // The level sliders rest from the import's start until its take is drawn, and the mark says

@@ -2,17 +2,11 @@
 // markers drawn in the view and kept beside the take across a restart, cleared by Record and by an
 // import that succeeds, kept by one that fails; and the enable state of Find Tracks per phase.
 
-#include "capture_test_support.h"
-#include "fake_take_display.h"
-
-#include "toolkit/audiofiles/media/audio_test_tools.h"
+#include "session_on_fake_display.h"
 
 #include "session/control_states.h"
-#include "session/take_session.h"
 
 #include "tracks/marker_file.h"
-
-#include "widgets/waveform_view.h"
 
 #include <gtest/gtest.h>
 
@@ -29,25 +23,8 @@ constexpr double kGap = 2.0;
 constexpr double kRunOut = 2.0;
 const QRgb kMarkerPixel = qRgb(208, 96, 0);
 
-class TrackMarkersSessionTest : public ::testing::Test {
+class TrackMarkersSessionTest : public testing::SessionOnFakeDisplay {
 protected:
-    void SetUp() override { testing::useTestDevice("test:input=sine,1000,-6"); }
-    void TearDown() override
-    {
-        m_session.reset();
-        testing::useTestDevice("test");
-    }
-    void start()
-    {
-        m_session.reset();
-        m_view.reset();
-        m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, m_display);
-        m_view = std::make_unique<WaveformView>(*m_session, QRect(0, 0, 555, 115), nullptr);
-        m_session->setPicture(*m_view);
-        m_session->initialise();
-        m_session->showStartupMessages();
-    }
-    std::filesystem::path folder() const { return m_state.folder.path(); }
     std::filesystem::path markersPath() const { return folder() / "recording.markers"; }
     // Three songs of a 1 kHz tone whose level moves note by note, two gaps and the lead-in and
     // run-out of quiet noise.
@@ -78,12 +55,6 @@ protected:
         quiet(kRunOut);
         testing::writeSamples((folder() / "recording.raw").string(), take);
     }
-    std::string writeSourceWav(double seconds)
-    {
-        const std::string path = (folder() / "source.wav").string();
-        testing::writeFile(path, testing::sineWav(44100, 2, seconds, 1000, 0.25));
-        return path;
-    }
     // The markers' columns whose line the composed image shows (below the numbers).
     int drawnMarkers() const
     {
@@ -93,11 +64,6 @@ protected:
             drawn += image.pixel(m_view->trackMarkerX(column), image.height() - 10) == kMarkerPixel;
         return drawn;
     }
-
-    testing::CaptureFixtureState m_state;
-    testing::FakeTakeDisplay m_display;
-    std::unique_ptr<WaveformView> m_view;  // destroyed after the session that draws on it
-    std::unique_ptr<TakeSession> m_session;
 };
 
 TEST_F(TrackMarkersSessionTest, FindTracksMarksEachSongKeepsAndDrawsTheMarkers)
