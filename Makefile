@@ -1,24 +1,32 @@
-# make run    install what is missing, build, start the recorder
-# make test   install what is missing, build, run every test (also in sanitizer builds)
-# make bench  install what is missing, build optimised, run the benchmarks
+# make run    install what building and running need, build the program, start the recorder
+# make test   install everything the tests need, build, run every test (also in sanitizer builds)
+# make bench  install everything the benchmarks need, build optimised, run the benchmarks
 # make package  build the Debian package build/packages/wavelark_<version>_amd64.deb
 
 JOBS ?= 2
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-unit test-sanitizers bench clean package screenshots
+.PHONY: all deps deps-run build run test test-unit test-sanitizers bench clean package screenshots
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps all
+
+deps-run:
+	@scripts/install-deps run
 
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) > $(BUILD).configure.log || { cat $(BUILD).configure.log; exit 1; }
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVELARK_TESTS=ON $(CMAKE_FLAGS) > $(BUILD).configure.log || { cat $(BUILD).configure.log; exit 1; }
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# The program without its tests; the compiler's lines go to a log, shown when the build fails.
+run: deps-run
+	@echo "Building Wavelark in $(BUILD)/ (the first build takes several minutes; its output goes to $(BUILD).build.log) ..."
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVELARK_TESTS=OFF $(CMAKE_FLAGS) > $(BUILD).configure.log || { cat $(BUILD).configure.log; exit 1; }
+	@cmake --build $(BUILD) -j$(JOBS) > $(BUILD).build.log 2>&1 || { tail -n 40 $(BUILD).build.log; echo "The build failed; its whole output is in $(BUILD).build.log."; exit 1; }
+	@echo "Built. Starting the recorder."
 	@scripts/run-wavelark $(BUILD)
 
 test-unit: build
@@ -48,7 +56,7 @@ bench: deps
 	@scripts/run-benchmarks build-bench
 
 clean:
-	rm -rf build build-address build-thread build-bench build-fuzz *.configure.log
+	rm -rf build build-address build-thread build-bench build-fuzz *.configure.log *.build.log
 
 package: build
 	@cmake --build $(BUILD) --target package
