@@ -3,6 +3,7 @@
 #include "app/recorder_application.h"
 
 #include "core/data_folders.h"
+#include "app/file_handoff.h"
 #include "app/instance_guard.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
@@ -10,7 +11,10 @@
 #include "app/signal_closer.h"
 #include "core/toolkit_binding.h"
 #include "app/welcome_dialog.h"
+#include "core/identifiers.h"
 #include "session/take_session.h"
+
+#include "sorvak_widgets.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -280,14 +284,17 @@ int wavelarkMain(int argc, char** argv)
         application = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const QString dataFolder = findDataFolder();
+    const QString file = fileToOpen(QCoreApplication::arguments());
     InstanceGuard guard;
     QString lockProblem;
-    if (!guard.acquire(findDataFolder(), &lockProblem)) {
+    if (!guard.acquire(dataFolder, &lockProblem)) {
         if (!lockProblem.isEmpty()) {
             showInstanceLockFailure(lockProblem);
             return 1;
         }
-        showAlreadyRunning();
+        if (file.isEmpty() || !handFileToRunningRecorder(dataFolder, file))
+            showAlreadyRunning();
         return 0;
     }
 
@@ -299,8 +306,18 @@ int wavelarkMain(int argc, char** argv)
         recorder.shutDown();
         return 1;
     }
-    if (recorder.mainWindow())
+    if (MainWindow* window = recorder.mainWindow()) {
+        const auto open = [window](const QString& path) {
+            if (TakeSession* session = window->session())
+                openFileInWindow(*window, *session, sorvak::findControl(window, ids::kImportButton)->isEnabled(), path);
+        };
+        // Without the socket a second start says that the recorder runs, as it always has.
+        FileReceiver receiver(open);
+        receiver.listen(dataFolder);
+        if (!file.isEmpty())
+            QTimer::singleShot(0, window, [open, file] { open(file); });
         QApplication::exec();
+    }
     recorder.shutDown();
     return 0;
 }

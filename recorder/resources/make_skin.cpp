@@ -1,12 +1,13 @@
 // Draws the recorder's skin: the window background pattern (105), the lit and unlit level-meter
 // patterns (107, 108), the welcome header (117), the four 16 x 16 button images on white
-// (600-603), the selection-edge cursor (114) and the program's icon (102).
+// (600-603), the selection-edge cursor (114) and the program's icon (102: 16 to 256 pixels and SVG).
 //
 // Usage: wavelark_make_skin <output folder>. The PNG files it writes are committed beside this
 // file and embedded in the program; run the `skin` target after changing this program.
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -226,6 +227,16 @@ QImage edgeCursor()
     return image;
 }
 
+// The program's icon, drawn on a 64 x 64 grid: a rounded navy face, a light-blue waveform and a
+// red recording lamp. The PNG sizes and the scalable SVG are drawn from the same figures.
+constexpr double kWaveHeights[] = {0, 8, -12, 18, -20, 14, -8, 16, -10, 5, 0};
+constexpr int kWavePoints = 11;
+
+QPointF wavePoint(int index)
+{
+    return QPointF(10 + index * 4.4, 34 - kWaveHeights[index]);
+}
+
 QImage programIcon(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32);
@@ -241,13 +252,11 @@ QImage programIcon(int size)
     painter.drawRoundedRect(QRectF(3, 3, 58, 58), 12, 12);
     painter.setPen(QPen(QColor(140, 215, 255), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     QPainterPath wave;
-    const double heights[] = {0, 8, -12, 18, -20, 14, -8, 16, -10, 5, 0};
-    for (int index = 0; index < 11; ++index) {
-        const QPointF point(10 + index * 4.4, 34 - heights[index]);
+    for (int index = 0; index < kWavePoints; ++index) {
         if (index == 0)
-            wave.moveTo(point);
+            wave.moveTo(wavePoint(index));
         else
-            wave.lineTo(point);
+            wave.lineTo(wavePoint(index));
     }
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(wave);
@@ -255,6 +264,31 @@ QImage programIcon(int size)
     painter.setBrush(QColor(255, 64, 52));
     painter.drawEllipse(QPointF(48, 16), 6.5, 6.5);
     return image;
+}
+
+QByteArray programIconSvg()
+{
+    QByteArray points;
+    for (int index = 0; index < kWavePoints; ++index) {
+        const QPointF point = wavePoint(index);
+        points += QByteArray::number(point.x(), 'g', 4) + ',' + QByteArray::number(point.y(), 'g', 4) + ' ';
+    }
+    return QByteArrayLiteral(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">\n"
+               "  <defs>\n"
+               "    <linearGradient id=\"face\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"64\" gradientUnits=\"userSpaceOnUse\">\n"
+               "      <stop offset=\"0\" stop-color=\"#1c4696\"/>\n"
+               "      <stop offset=\"1\" stop-color=\"#081640\"/>\n"
+               "    </linearGradient>\n"
+               "  </defs>\n"
+               "  <rect x=\"3\" y=\"3\" width=\"58\" height=\"58\" rx=\"12\" ry=\"12\" fill=\"url(#face)\" "
+               "stroke=\"#06102c\" stroke-width=\"2\"/>\n"
+               "  <polyline points=\"")
+        + points.trimmed()
+        + QByteArrayLiteral("\" fill=\"none\" stroke=\"#8cd7ff\" stroke-width=\"3\" "
+                            "stroke-linecap=\"round\" stroke-linejoin=\"round\"/>\n"
+                            "  <circle cx=\"48\" cy=\"16\" r=\"6.5\" fill=\"#ff4034\" stroke=\"#780a0a\" stroke-width=\"1.5\"/>\n"
+                            "</svg>\n");
 }
 
 bool save(const QImage& image, const QDir& folder, const QString& name)
@@ -293,5 +327,12 @@ int main(int argc, char** argv)
     ok &= save(programIcon(64), folder, QStringLiteral("102.png"));
     ok &= save(programIcon(32), folder, QStringLiteral("102-32.png"));
     ok &= save(programIcon(16), folder, QStringLiteral("102-16.png"));
+    ok &= save(programIcon(128), folder, QStringLiteral("102-128.png"));
+    ok &= save(programIcon(256), folder, QStringLiteral("102-256.png"));
+    QFile svg(folder.filePath(QStringLiteral("102.svg")));
+    if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate) || svg.write(programIconSvg()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(svg.fileName()));
+        ok = false;
+    }
     return ok ? 0 : 1;
 }
