@@ -115,8 +115,11 @@ void MainWindow::command(int commandId)
 void MainWindow::saveCommand()
 {
     const std::optional<SaveRange> range = m_session->selectedRange();
-    if (!range)
+    if (!range) {
+        if (m_session->hasTake())
+            setStatusText(QString::fromLatin1(kNothingSelectedText));
         return;
+    }
     SaveDialog dialog(m_state.settings, range->bytes(), m_skin, this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     raise();

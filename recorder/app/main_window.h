@@ -15,6 +15,10 @@
 
 namespace wavelark {
 
+// The status line when Save is asked for with a take but no selection.
+inline constexpr char kNothingSelectedText[] =
+    " Nothing selected : drag across the waveform to select a part, or double-click it for the whole take";
+
 class ArchiveList;
 class LevelPeaks;
 class MainMenu;

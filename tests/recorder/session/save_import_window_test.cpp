@@ -91,11 +91,12 @@ protected:
     bool m_answerYes = true;
 };
 
-TEST_F(SaveImportWindowTest, SaveWithoutASelectionOpensNothing)
+TEST_F(SaveImportWindowTest, SaveWithoutASelectionOpensNothingAndSaysHowToSelect)
 {
     startWithTone(1.0);
     QTest::mouseClick(control(ids::kSaveButton), Qt::LeftButton);
     EXPECT_TRUE(m_boxes.seen().empty());
+    EXPECT_EQ(static_cast<QLabel*>(control(ids::kStatusLine))->text(), QString::fromLatin1(kNothingSelectedText));
 }
 
 TEST_F(SaveImportWindowTest, SaveThroughTheDialogWritesTheFileListsItAndKeepsTheTemporaryFile)
