@@ -1,0 +1,106 @@
+// The waveform view's zoom: the buttons' steps, the scroll bar, and the zoomed waveform drawn from
+// the columns the host reads from the take.
+
+#include "widgets/waveform_view.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace wavelark {
+
+namespace {
+
+// The zoomed waveform, in the peak cache's pen and scale.
+const QColor kWaveformColour(0, 0, 128);
+constexpr int kFullScale = 70000;
+
+}
+
+bool WaveformView::zoomAllowed() const
+{
+    return m_host.selectionAllowed() && !m_host.recording() && m_host.takeLength() >= 4;
+}
+
+void WaveformView::zoomOut()
+{
+    if (zoomAllowed())
+        zoomChanged(m_zoom.zoomOut());
+}
+
+void WaveformView::zoomIn()
+{
+    if (zoomAllowed())
+        zoomChanged(m_zoom.zoomIn());
+}
+
+void WaveformView::showWholeTake()
+{
+    if (zoomAllowed())
+        zoomChanged(m_zoom.showWhole());
+}
+
+void WaveformView::showSelection()
+{
+    if (!zoomAllowed() || !hasSelection())
+        return;
+    const uint64_t first = m_exactEdges ? m_firstFrame : frameOfEdge(m_firstEdge);
+    const uint64_t second = m_exactEdges ? m_secondFrame : frameOfEdge(m_secondEdge);
+    zoomChanged(m_zoom.showRange(first, second));
+}
+
+void WaveformView::showTakeStart()
+{
+    if (zoomAllowed())
+        zoomChanged(m_zoom.showStart());
+}
+
+void WaveformView::showTakeEnd()
+{
+    if (zoomAllowed())
+        zoomChanged(m_zoom.showEnd());
+}
+
+void WaveformView::setScrollPosition(int position)
+{
+    if (zoomAllowed())
+        zoomChanged(m_zoom.setScrollPosition(position));
+}
+
+void WaveformView::zoomChanged(bool changed)
+{
+    if (!changed)
+        return;
+    if (!m_zoom.whole())
+        drawZoomedWaveform();
+    drawSelection();
+    compose();
+    if (m_zoomHandler)
+        m_zoomHandler();
+}
+
+void WaveformView::drawZoomedWaveform()
+{
+    m_zoomedWaveform.fill(Qt::white);
+    const int width = m_zoomedWaveform.width();
+    const int height = m_zoomedWaveform.height();
+    const int middle = height / 2;
+    const int scale = height > 0 ? kFullScale / height : kFullScale;
+    QPainter painter(&m_zoomedWaveform);
+    painter.setPen(kWaveformColour);
+    painter.drawLine(0, middle, width - 1, middle);
+    if (!m_host.zoomedColumns(m_zoom.firstFrame(), m_zoom.framesPerPixel(), width, m_zoomedColumns))
+        return;
+    // One vertex at each column's largest and one at its smallest value, as the whole take's
+    // polyline zig-zags.
+    QPolygon line;
+    line.reserve(static_cast<int>(m_zoomedColumns.size()) * 2);
+    const int shown = std::min<int>(width, static_cast<int>(m_zoomedColumns.size()));
+    for (int x = 0; x < shown; ++x) {
+        line << QPoint(x, middle - m_zoomedColumns[x].maximum / scale)
+             << QPoint(x, middle - m_zoomedColumns[x].minimum / scale);
+    }
+    painter.drawPolyline(line);
+}
+
+}
