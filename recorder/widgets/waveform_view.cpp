@@ -137,8 +137,7 @@ void WaveformView::drawSelection()
 
 void WaveformView::compose()
 {
-    if (m_zoom.takeBytes() != m_host.takeLength())
-        m_zoom.setTake(m_host.takeLength());
+    followTake();
     m_composed = m_zoom.whole() ? m_waveform.copy() : m_zoomedWaveform.copy();
     const int width = m_composed.width();
     const int height = m_composed.height();

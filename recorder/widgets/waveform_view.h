@@ -117,7 +117,9 @@ private:
     std::optional<int> markerX(std::size_t index) const;
     // The frame of the play cursor (a whole-take column).
     uint64_t cursorFrame() const;
-    bool zoomAllowed() const;
+    // With a take and no recording; the zoom then follows the take's length.
+    bool zoomAllowed();
+    void followTake();
     // After a zoom change: the zoomed columns read afresh, the picture redrawn, the handler told.
     void zoomChanged(bool changed);
     void drawZoomedWaveform();

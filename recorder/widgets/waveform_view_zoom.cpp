@@ -17,9 +17,19 @@ constexpr int kFullScale = 70000;
 
 }
 
-bool WaveformView::zoomAllowed() const
+bool WaveformView::zoomAllowed()
 {
-    return m_host.selectionAllowed() && !m_host.recording() && m_host.takeLength() >= 4;
+    if (!m_host.selectionAllowed() || m_host.recording() || m_host.takeLength() < 4)
+        return false;
+    followTake();
+    return true;
+}
+
+void WaveformView::followTake()
+{
+    // A take whose length changed since the zoom was set is a new take: shown whole.
+    if (m_zoom.takeBytes() != m_host.takeLength())
+        m_zoom.setTake(m_host.takeLength());
 }
 
 void WaveformView::zoomOut()
