@@ -93,6 +93,13 @@ double WaveformView::edgeX(uint64_t frame, uint32_t column) const
     return m_zoom.xOf(m_exactEdges ? frame : frameOfEdge(column));
 }
 
+std::pair<uint64_t, uint64_t> WaveformView::edgeFrames() const
+{
+    if (m_exactEdges)
+        return {m_firstFrame, m_secondFrame};
+    return {frameOfEdge(m_firstEdge), frameOfEdge(m_secondEdge)};
+}
+
 bool WaveformView::hasSelection() const
 {
     return m_exactEdges ? m_firstFrame != m_secondFrame : m_firstEdge != m_secondEdge;
@@ -138,6 +145,7 @@ void WaveformView::drawSelection()
 void WaveformView::compose()
 {
     followTake();
+    followPlayCursor();
     m_composed = m_zoom.whole() ? m_waveform.copy() : m_zoomedWaveform.copy();
     const int width = m_composed.width();
     const int height = m_composed.height();
@@ -241,8 +249,7 @@ void WaveformView::updateStatus()
 
 QString WaveformView::selectionTimesText() const
 {
-    const uint64_t first = m_exactEdges ? m_firstFrame : frameOfEdge(m_firstEdge);
-    const uint64_t second = m_exactEdges ? m_secondFrame : frameOfEdge(m_secondEdge);
+    const auto [first, second] = edgeFrames();
     if (first == second || !m_host.selectionAllowed())
         return QString();
     const uint64_t start = std::min(first, second);

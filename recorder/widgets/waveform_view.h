@@ -6,8 +6,9 @@
 // about the rest of the program and runs Play. Window thread only.
 //
 // Zoom (widgets/zoom_window.h): the whole take is drawn from the peak cache's picture; a zoomed
-// view draws the columns the host reads from the take, with a time ruler across its top, and
-// places the selection's edges and the markers to the frame.
+// view draws the columns the host reads from the take, with a time ruler across its top, places
+// the selection's edges and the markers to the frame, and turns the page when the play cursor
+// leaves it.
 //
 // The track markers by mouse and key (the view takes the keyboard focus when clicked):
 //   - over a marker's line the cursor becomes a split cursor; a press there selects the marker
@@ -111,6 +112,8 @@ private:
     void placeEdge(uint32_t& edge, uint64_t& frame, int x);
     uint64_t frameOfEdge(uint32_t column) const;
     double edgeX(uint64_t frame, uint32_t column) const;
+    // The frames of the first and the second edge, exact or those of the columns.
+    std::pair<uint64_t, uint64_t> edgeFrames() const;
     bool hasSelection() const;
     bool firstEdgeLarger() const;
     // The x of marker index, nothing when the zoom does not show it.
@@ -123,6 +126,8 @@ private:
     // After a zoom change: the zoomed columns read afresh, the picture redrawn, the handler told.
     void zoomChanged(bool changed);
     void drawZoomedWaveform();
+    // While playing zoomed: a play cursor that left the view brings the next page into it.
+    void followPlayCursor();
     void reportSelectionTimes();
     // The markers (waveform_view_markers.cpp).
     std::optional<std::size_t> markerNear(int x) const;

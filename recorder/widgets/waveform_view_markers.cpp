@@ -158,8 +158,7 @@ void WaveformView::addMarkerAtCursor()
 {
     uint64_t frame = cursorFrame();
     if (!m_host.playing() && hasSelection()) {
-        const uint64_t first = m_exactEdges ? m_firstFrame : frameOfEdge(m_firstEdge);
-        const uint64_t second = m_exactEdges ? m_secondFrame : frameOfEdge(m_secondEdge);
+        const auto [first, second] = edgeFrames();
         frame = std::min(first, second);
     }
     if (!m_host.addTrackMarker(frame))

@@ -54,8 +54,7 @@ void WaveformView::showSelection()
 {
     if (!zoomAllowed() || !hasSelection())
         return;
-    const uint64_t first = m_exactEdges ? m_firstFrame : frameOfEdge(m_firstEdge);
-    const uint64_t second = m_exactEdges ? m_secondFrame : frameOfEdge(m_secondEdge);
+    const auto [first, second] = edgeFrames();
     zoomChanged(m_zoom.showRange(first, second));
 }
 
@@ -75,6 +74,22 @@ void WaveformView::setScrollPosition(int position)
 {
     if (zoomAllowed())
         zoomChanged(m_zoom.setScrollPosition(position));
+}
+
+void WaveformView::followPlayCursor()
+{
+    if (m_zoom.whole() || !m_host.playing() || m_host.recording())
+        return;
+    const double x = m_zoom.xOf(cursorFrame());
+    if (x >= 0.0 && x < m_zoom.width())
+        return;
+    // A page on: the cursor at the view's left edge. Drawn here, before the picture is composed.
+    if (!m_zoom.scrollTo(cursorFrame()))
+        return;
+    drawZoomedWaveform();
+    drawSelection();
+    if (m_zoomHandler)
+        m_zoomHandler();
 }
 
 void WaveformView::zoomChanged(bool changed)

@@ -90,6 +90,25 @@ TEST_F(ZoomedViewTest, BackToTheWholeTakeTheViewDrawsAsBeforeAndAWholeDragIsNotE
     EXPECT_FALSE(m_view.exactSelection().has_value());
 }
 
+TEST_F(ZoomedViewTest, APlayCursorLeavingTheZoomedViewTurnsThePage)
+{
+    zoomSixTimes();
+    const uint64_t first = m_view.zoom().firstFrame();
+    m_host.isPlaying = true;
+    m_host.cursor = 400.0;  // far right of the shown part
+    m_view.compose();
+    EXPECT_EQ(m_view.zoom().firstFrame(), frameOfColumn(400.0));
+    // Inside the view, or not playing: the window stays.
+    m_host.cursor = 400.001;
+    m_view.compose();
+    EXPECT_EQ(m_view.zoom().firstFrame(), frameOfColumn(400.0));
+    m_host.isPlaying = false;
+    m_host.cursor = 10.0;
+    m_view.compose();
+    EXPECT_EQ(m_view.zoom().firstFrame(), frameOfColumn(400.0));
+    EXPECT_NE(first, frameOfColumn(400.0));
+}
+
 TEST_F(ZoomedViewTest, ZoomNeedsATakeAndNoRecording)
 {
     m_host.allowed = false;
