@@ -273,6 +273,12 @@ TEST_F(TrackMarkersSessionTest, AZoomedSelectionSavesAndPlaysToTheFrameAndAResta
     EXPECT_EQ(m_session->player().playStart(), range->start);
     EXPECT_EQ(m_session->player().playEnd(), range->end);
     m_session->playCommand();
+    // Saved as WAV, the file holds exactly those frames.
+    const std::filesystem::path archive = folder() / "archive";
+    std::filesystem::create_directory(archive);
+    setSettingsText(m_state.settings.archiveFolder, QString::fromStdString(archive.string() + "/"));
+    ASSERT_TRUE(m_session->save(*range, SaveChoices{"cut", SaveFormat::Wav}));
+    EXPECT_EQ(testing::wavSamples(testing::readFile(archive / "cut.wav")).size() * 2, range->bytes());
 
     // The zoomed picture is the take's: the second song's tone (a mono mix up to 9,000, 608 a
     // row) fills rows above the centre line (57) in every pixel.
