@@ -18,6 +18,8 @@
 
 #include "archive/archive_list.h"
 
+#include "widgets/waveform_view.h"
+
 #include "sorvak_widgets.h"
 
 #include <QCoreApplication>
@@ -99,6 +101,24 @@ void MainWindow::command(int commandId)
         break;
     case ids::kImportButton:
         importCommand();
+        break;
+    case ids::kZoomOutButton:
+        m_view->zoomOut();
+        break;
+    case ids::kZoomInButton:
+        m_view->zoomIn();
+        break;
+    case ids::kAllButton:
+        m_view->showWholeTake();
+        break;
+    case ids::kSelectionButton:
+        m_view->showSelection();
+        break;
+    case ids::kStartButton:
+        m_view->showTakeStart();
+        break;
+    case ids::kEndButton:
+        m_view->showTakeEnd();
         break;
     case ids::kDeleteButton:
         m_archiveList->deleteSelected(this);

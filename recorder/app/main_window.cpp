@@ -29,6 +29,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 
 #include <algorithm>
@@ -41,6 +42,11 @@ const QSize MainWindow::kClientSize(dialogX(531), dialogY(268));
 namespace {
 
 inline constexpr char kWebAddress[] = "www.wavelark.example";
+
+// The selection's exact times: over the zoom buttons, from the view's left edge to the large buttons.
+const QRect kSelectionTimesRect = QRect(dialogX(15), dialogY(35), dialogX(131), dialogY(9));
+// The zoomed view's scroll bar: under the view's frame, above the archive label.
+const QRect kScrollBarRect = QRect(dialogX(15), dialogY(56) + dialogY(71) + 1, dialogX(370), 8);
 
 // A recessed groove and a brushed-metal fader knob, in the colours of the meter panel.
 inline constexpr char kSliderStyle[] =
@@ -165,17 +171,25 @@ void MainWindow::createControls()
         connect(button, &QPushButton::clicked, this, [this, id = small.id] { command(id); });
     }
 
-    // Hidden from the start; they have no command.
+    // The waveform view's zoom: out, in, the whole take, the selection, to the start, to the end.
     const struct {
         const char* caption;
         int id;
-    } hiddenButtons[] = {{"-", ids::kZoomOutButton}, {"+", ids::kZoomInButton}, {"All", ids::kAllButton},
-                         {"Sel", ids::kSelectionButton}, {"|--", ids::kStartButton}, {"--|", ids::kEndButton}};
-    int hiddenX = 15;
-    for (const auto& hidden : hiddenButtons) {
-        addButton(client, QString::fromLatin1(hidden.caption), hidden.id, dialogRect(hiddenX, 44, 20, 10))->hide();
-        hiddenX += 22;
+    } zoomButtons[] = {{"-", ids::kZoomOutButton}, {"+", ids::kZoomInButton}, {"All", ids::kAllButton},
+                       {"Sel", ids::kSelectionButton}, {"|--", ids::kStartButton}, {"--|", ids::kEndButton}};
+    int zoomX = 15;
+    for (const auto& zoom : zoomButtons) {
+        QPushButton* button = addButton(client, QString::fromLatin1(zoom.caption), zoom.id, dialogRect(zoomX, 44, 20, 10));
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QPushButton::clicked, this, [this, id = zoom.id] { command(id); });
+        zoomX += 22;
     }
+    // The selection's exact times over the zoom buttons, left of the large buttons.
+    m_selectionTimes = addLabel(client, QString(), 0, kSelectionTimesRect);
+    // The scroll bar of the zoomed view, in the gap between the view's frame and the archive label.
+    m_scrollBar = new QScrollBar(Qt::Horizontal, client);
+    m_scrollBar->setGeometry(kScrollBarRect);
+    m_scrollBar->hide();
 
     addLabel(client, QString(), ids::kViewFrame, dialogRect(15, 56, 370, 71))->hide();
     addLabel(client, QString(), ids::kArchiveFrame, dialogRect(15, 143, 371, 80))->hide();
@@ -257,6 +271,9 @@ void MainWindow::initialise()
     m_view = new WaveformView(*m_session, frame->geometry(), frame->parentWidget());
     m_view->setEdgeCursor(m_skin.edgeCursor);
     m_view->setCaptionFont(m_skin.largeFont);
+    m_view->setZoomHandler([this] { showZoom(); });
+    m_view->setSelectionTimesHandler([this](const QString& text) { m_selectionTimes->setText(text); });
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int position) { m_view->setScrollPosition(position); });
     m_view->show();
     m_session->setPicture(*m_view);
 
@@ -280,6 +297,17 @@ void MainWindow::initialise()
 
     setWindowTitle(QStringLiteral("Wavelark 2.0"));
     sorvak::findControl(this, ids::kRecordButton)->setFocus();
+}
+
+void MainWindow::showZoom()
+{
+    const ZoomWindow& zoom = m_view->zoom();
+    const QSignalBlocker quiet(m_scrollBar);
+    m_scrollBar->setRange(0, zoom.scrollRange());
+    m_scrollBar->setPageStep(zoom.pageStep());
+    m_scrollBar->setSingleStep(zoom.singleStep());
+    m_scrollBar->setValue(zoom.scrollPosition());
+    m_scrollBar->setVisible(!zoom.whole());
 }
 
 void MainWindow::attachMenu()

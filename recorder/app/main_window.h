@@ -13,6 +13,9 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
+class QScrollBar;
+
 namespace wavelark {
 
 // The status line when Save is asked for with a take but no selection.
@@ -108,6 +111,9 @@ private:
     void importCommand();
     void storeDevice(int32_t& field, int32_t device);
     void startMixer(const QStringList& arguments);
+    // The scroll bar after a change of the view's zoom: its range and position, hidden while the
+    // whole take is shown.
+    void showZoom();
 
     ProgramState& m_state;
     const Skin& m_skin;
@@ -115,6 +121,8 @@ private:
     ArchiveList* m_archiveList = nullptr;   // Owned by the client area
     MainMenu* m_menu = nullptr;             // Owned by the window
     WaveformView* m_view = nullptr;         // Owned by the client area
+    QScrollBar* m_scrollBar = nullptr;      // Owned by the client area
+    QLabel* m_selectionTimes = nullptr;     // Owned by the client area
     std::unique_ptr<TakeSession> m_session;
     QTimer m_timer;
     uint64_t m_ticks = 0;

@@ -79,15 +79,26 @@ void TakePlayer::close()
 
 bool TakePlayer::startPlaying(uint32_t firstEdge, uint32_t secondEdge, bool tail)
 {
+    const uint32_t takeLength = g_toolkit.FileSize(QFile::encodeName(m_takePath).constData());
+    const uint32_t smaller = std::min(firstEdge, secondEdge);
+    const uint32_t larger = std::max(firstEdge, secondEdge);
+    return beginPlay(columnToOffset(smaller, takeLength), columnToOffset(larger, takeLength), firstEdge == secondEdge,
+                     smaller, firstEdge, tail);
+}
+
+bool TakePlayer::startPlayingBytes(uint32_t start, uint32_t end, double startColumn, double returnColumn, bool tail)
+{
+    return beginPlay(start, end, start == end, startColumn, returnColumn, tail);
+}
+
+bool TakePlayer::beginPlay(uint32_t start, uint32_t end, bool emptySelection, double startColumn,
+                           double returnColumn, bool tail)
+{
     const QByteArray path = QFile::encodeName(m_takePath);
     const uint32_t takeLength = g_toolkit.FileSize(path.constData());
     std::FILE* take = std::fopen(path.constData(), "rb");
     if (!take)
         return false;
-    const uint32_t smaller = std::min(firstEdge, secondEdge);
-    const uint32_t larger = std::max(firstEdge, secondEdge);
-    uint32_t start = columnToOffset(smaller, takeLength);
-    uint32_t end = columnToOffset(larger, takeLength);
     if (tail && end - start > kTailBytes)
         start = end - kTailBytes;
     start = wholeFrames(start);
@@ -104,11 +115,11 @@ bool TakePlayer::startPlaying(uint32_t firstEdge, uint32_t secondEdge, bool tail
     m_start = start;
     m_end = end;
     m_position = start;
-    m_emptySelection = firstEdge == secondEdge;
+    m_emptySelection = emptySelection;
     // The end of the play brings the cursor back to where the selection began.
-    m_returnColumn = firstEdge;
+    m_returnColumn = returnColumn;
     m_endPosted = false;
-    m_playCursor = smaller;
+    m_playCursor = startColumn;
     ++m_generation;
     m_playing = true;
     return true;

@@ -47,6 +47,10 @@ public:
     // cursor returns to firstEdge. False, and nothing changes, when the player is not open or
     // the take file cannot be opened.
     bool startPlaying(uint32_t firstEdge, uint32_t secondEdge, bool tail);
+    // The same for a selection known to the frame: the bytes start..end of the take (whole
+    // frames, start <= end; end == start plays from start to the end of the take), the cursor
+    // starting at startColumn and returning to returnColumn (whole-take columns).
+    bool startPlayingBytes(uint32_t start, uint32_t end, double startColumn, double returnColumn, bool tail);
     // Stops playing and closes the take file; zeroes the monitor FIFO's write position.
     void stopPlaying();
     bool playing() const { return m_playing.load(); }
@@ -68,6 +72,8 @@ public:
     uint32_t bufferSize() const { return m_bufferSize; }
 
 private:
+    bool beginPlay(uint32_t start, uint32_t end, bool emptySelection, double startColumn, double returnColumn,
+                   bool tail);
     void fillFromTake(uint8_t* buffer);
 
     const QString m_takePath;

@@ -50,6 +50,7 @@ TakeSession::TakeSession(Settings& settings, const DataPaths& paths, TakeDisplay
     : m_settings(settings)
     , m_paths(paths)
     , m_display(display)
+    , m_zoomedPeaks(paths.take())
 {
     m_engine = std::make_unique<CaptureEngine>(
         paths.take(), recordChoice(settings, &m_missingRecordDevice), m_monitor,
@@ -183,6 +184,7 @@ void TakeSession::prepareTake(const QString& caption)
                  .arg(QString::fromLocal8Bit(result.error.c_str()),
                       result.touched ? QStringLiteral(", partly maximised") : QString()));
     m_takeLength = measureTake();
+    m_zoomedPeaks.reset();
     m_view->clearWaveform();
     setStatusText(QString::fromLatin1(kRenderingText));
     pumpMessages();
@@ -234,7 +236,8 @@ void TakeSession::playCommand()
         return;
     }
     m_takeLength = measureTake();
-    if (!m_player->startPlaying(m_view->firstEdge(), m_view->secondEdge(), m_tail)) {
+    const std::optional<uint64_t> from = std::exchange(m_playFrom, std::nullopt);
+    if (!startPlayer(from)) {
         m_tail = false;
         return;
     }
@@ -290,9 +293,20 @@ void TakeSession::setPlayEnabled(bool enabled)
 
 std::optional<SaveRange> TakeSession::selectedRange() const
 {
-    if (!m_hasTake || !m_view || m_view->firstEdge() == m_view->secondEdge())
+    if (!m_hasTake || !m_view)
         return std::nullopt;
     const uint32_t length = measureTake();
+    if (const auto exact = m_view->exactSelection()) {
+        const uint64_t smaller = std::min(exact->first, exact->second) * kTakeFrameBytes;
+        const uint64_t larger = std::max(exact->first, exact->second) * kTakeFrameBytes;
+        const SaveRange range{wholeFrames(static_cast<uint32_t>(std::min<uint64_t>(smaller, length))),
+                              wholeFrames(static_cast<uint32_t>(std::min<uint64_t>(larger, length)))};
+        if (!range.valid())
+            return std::nullopt;
+        return range;
+    }
+    if (m_view->firstEdge() == m_view->secondEdge())
+        return std::nullopt;
     const uint32_t smaller = std::min(m_view->firstEdge(), m_view->secondEdge());
     const uint32_t larger = std::max(m_view->firstEdge(), m_view->secondEdge());
     const SaveRange range{wholeFrames(columnToOffset(smaller, length)), wholeFrames(columnToOffset(larger, length))};

@@ -19,6 +19,7 @@
 #include "audio/take_player.h"
 
 #include "take/save_pass.h"
+#include "take/zoomed_peaks.h"
 
 #include "tracks/track_markers.h"
 
@@ -87,7 +88,8 @@ public:
     void setPlayEnabled(bool enabled);
 
     // The Save button: the selection as a range of the take, whole frames, from the smaller edge
-    // to the larger; nothing when there is no selection or no take.
+    // to the larger (the view's exact frames when it knows them, else its columns'); nothing
+    // when there is no selection or no take.
     std::optional<SaveRange> selectedRange() const;
     // Saves the range of the take into the archive folder with the save dialog's choices (name,
     // format, quality, fades and maximise), then refreshes the archive list. The controls rest
@@ -134,6 +136,13 @@ public:
     uint32_t takeLength() const override { return m_takeLength; }
     void setStatusText(const QString& text) override;
     void selectionDrawn(uint32_t firstEdge, uint32_t secondEdge) override;
+    // The view's zoom and marker edits (session/take_session_view.cpp). An edited marker is
+    // drawn and kept beside the take at once; markers that cannot be kept say so.
+    bool zoomedColumns(uint64_t firstFrame, double framesPerPixel, int width, std::vector<Column>& columns) override;
+    bool moveTrackMarker(std::size_t index, uint64_t frame) override;
+    bool addTrackMarker(uint64_t frame) override;
+    bool removeTrackMarker(std::size_t index) override;
+    void playFromFrame(uint64_t frame) override;
 
     // The free space of the data folder's file system, asked once a second while recording;
     // nothing when it cannot be told. Replaceable for tests.
@@ -170,6 +179,10 @@ private:
     void loadTrackMarkers();
     void clearTrackMarkers();
     void showTrackMarkers();
+    // Writes the markers beside the take; a failure is told under caption.
+    void keepTrackMarkers(const QString& caption);
+    // Starts the player over the view's selection (exact frames when known); from frame when set.
+    bool startPlayer(std::optional<uint64_t> fromFrame);
 
     Settings& m_settings;
     const DataPaths& m_paths;
@@ -191,6 +204,8 @@ private:
     FreeSpaceQuery m_freeSpace;
     QString m_playbackProblem;       // why the player could not be opened, empty when it is
     TrackMarkers m_markers;
+    ZoomedPeaks m_zoomedPeaks;
+    std::optional<uint64_t> m_playFrom;  // playFromFrame's frame, for the play it starts
 };
 
 }

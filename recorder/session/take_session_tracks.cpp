@@ -47,12 +47,17 @@ bool TakeSession::findTracks()
     showTrackMarkers();
     m_view->compose();
     setStatusText(QStringLiteral(" Tracks : %1").arg(m_markers.size()));
+    keepTrackMarkers(caption);
+    return true;
+}
+
+void TakeSession::keepTrackMarkers(const QString& caption)
+{
     if (const std::optional<FileFailure> failure = writeMarkers(markersPathFor(m_paths), m_markers, std::string())) {
         warn(caption, QStringLiteral("The tracks are shown, but they could not be kept beside the take (%1), so "
                                      "they will be gone at the next start.")
                           .arg(QString::fromStdString(failure->reason())));
     }
-    return true;
 }
 
 void TakeSession::loadTrackMarkers()
@@ -81,12 +86,10 @@ void TakeSession::clearTrackMarkers()
 
 void TakeSession::showTrackMarkers()
 {
-    std::vector<double> columns;
-    if (m_takeLength != 0) {
-        for (const TrackMarker& marker : m_markers.markers())
-            columns.push_back(double(marker.frame) * kTakeFrameBytes / m_takeLength * kColumnSpan);
-    }
-    m_view->setTrackMarkers(std::move(columns));
+    std::vector<uint64_t> frames;
+    for (const TrackMarker& marker : m_markers.markers())
+        frames.push_back(marker.frame);
+    m_view->setTrackMarkers(std::move(frames), m_markers.end());
 }
 
 }

@@ -1,5 +1,7 @@
 #include "widgets/waveform_view.h"
 
+#include "widgets/time_ruler.h"
+
 #include "core/take_format.h"
 
 #include <QMouseEvent>
@@ -21,6 +23,7 @@ constexpr int kEdgeReach = 2;
 constexpr QRgb kColourBits = 0x00FFFFFF;
 // The track markers: a line over the view's height and the track's number at its top.
 const QColor kMarkerColour(208, 96, 0);
+const QColor kSelectedMarkerColour(224, 0, 0);
 constexpr int kMarkerNumberPixels = 9;
 
 }
@@ -31,10 +34,14 @@ WaveformView::WaveformView(WaveformHost& host, const QRect& geometry, QWidget* p
     , m_waveform(geometry.size(), QImage::Format_RGB32)
     , m_selection(geometry.size(), QImage::Format_RGB32)
     , m_composed(geometry.size(), QImage::Format_RGB32)
+    , m_zoom(0, geometry.width())
+    , m_zoomedWaveform(geometry.size(), QImage::Format_RGB32)
 {
     setGeometry(geometry);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    // Delete, M and P act on the markers once the view was clicked.
+    setFocusPolicy(Qt::ClickFocus);
     clearWaveform();
     clearSelectionImage();
     clearComposed();
@@ -43,6 +50,11 @@ WaveformView::WaveformView(WaveformHost& host, const QRect& geometry, QWidget* p
 void WaveformView::clearWaveform()
 {
     m_waveform.fill(Qt::white);
+    // A new picture is a new take: it is shown whole.
+    const bool wasZoomed = !m_zoom.whole();
+    m_zoom.setTake(m_host.takeLength());
+    if (wasZoomed && m_zoomHandler)
+        m_zoomHandler();
 }
 
 void WaveformView::clearComposed()
@@ -59,23 +71,82 @@ void WaveformView::setSelection(uint32_t firstEdge, uint32_t secondEdge)
 {
     m_firstEdge = firstEdge;
     m_secondEdge = secondEdge;
+    m_exactEdges = false;
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> WaveformView::exactSelection() const
+{
+    if (!m_exactEdges)
+        return std::nullopt;
+    return std::pair{m_firstFrame, m_secondFrame};
+}
+
+uint64_t WaveformView::frameOfEdge(uint32_t column) const
+{
+    return ZoomWindow(m_host.takeLength()).frameOfColumn(column);
+}
+
+double WaveformView::edgeX(uint64_t frame, uint32_t column) const
+{
+    if (m_zoom.whole())
+        return static_cast<double>(column);
+    return m_zoom.xOf(m_exactEdges ? frame : frameOfEdge(column));
+}
+
+std::pair<uint64_t, uint64_t> WaveformView::edgeFrames() const
+{
+    if (m_exactEdges)
+        return {m_firstFrame, m_secondFrame};
+    return {frameOfEdge(m_firstEdge), frameOfEdge(m_secondEdge)};
+}
+
+bool WaveformView::hasSelection() const
+{
+    return m_exactEdges ? m_firstFrame != m_secondFrame : m_firstEdge != m_secondEdge;
+}
+
+bool WaveformView::firstEdgeLarger() const
+{
+    return m_exactEdges ? m_secondFrame < m_firstFrame : m_secondEdge < m_firstEdge;
+}
+
+void WaveformView::placeEdge(uint32_t& edge, uint64_t& frame, int x)
+{
+    if (m_zoom.whole()) {
+        edge = columnAt(x);
+        frame = frameOfEdge(edge);
+        return;
+    }
+    // Finer than a column: both edges are kept as frames from now on.
+    if (!m_exactEdges) {
+        m_firstFrame = frameOfEdge(m_firstEdge);
+        m_secondFrame = frameOfEdge(m_secondEdge);
+        m_exactEdges = true;
+    }
+    frame = m_zoom.frameAt(x);
+    edge = static_cast<uint32_t>(std::lround(m_zoom.columnOf(frame)));
 }
 
 void WaveformView::drawSelection()
 {
     m_selection.fill(Qt::black);
-    const int from = static_cast<int>(std::min(m_firstEdge, m_secondEdge));
-    const int to = static_cast<int>(std::max(m_firstEdge, m_secondEdge));
+    const double firstX = edgeX(m_firstFrame, m_firstEdge);
+    const double secondX = edgeX(m_secondFrame, m_secondEdge);
+    const int from = static_cast<int>(std::lround(std::clamp(std::min(firstX, secondX), 0.0, double(width()))));
+    const int to = static_cast<int>(std::lround(std::clamp(std::max(firstX, secondX), 0.0, double(width()))));
     if (to > from) {
         QPainter painter(&m_selection);
         painter.fillRect(QRect(from, 0, to - from, m_selection.height()), Qt::white);
     }
     m_host.selectionDrawn(m_firstEdge, m_secondEdge);
+    reportSelectionTimes();
 }
 
 void WaveformView::compose()
 {
-    m_composed = m_waveform.copy();
+    followTake();
+    followPlayCursor();
+    m_composed = m_zoom.whole() ? m_waveform.copy() : m_zoomedWaveform.copy();
     const int width = m_composed.width();
     const int height = m_composed.height();
     if (m_host.recording()) {
@@ -92,10 +163,13 @@ void WaveformView::compose()
         for (int x = 0; x < width; ++x)
             composed[x] ^= selection[x] & kColourBits;
     }
+    if (!m_zoom.whole())
+        drawTimeRuler(m_composed, m_zoom);
     drawTrackMarkers();
     if (!m_host.recording()) {
         // The cursor pen is white drawn with XOR: the column is inverted from row 0 to the bottom.
-        const int column = static_cast<int>(m_host.playCursor());
+        const int column = m_zoom.whole() ? static_cast<int>(m_host.playCursor())
+                                          : static_cast<int>(std::floor(m_zoom.xOf(cursorFrame())));
         if (column >= 0 && column < width) {
             for (int row = 0; row < height; ++row)
                 reinterpret_cast<QRgb*>(m_composed.scanLine(row))[column] ^= kColourBits;
@@ -122,22 +196,27 @@ int WaveformView::trackMarkerX(double column) const
 
 void WaveformView::drawTrackMarkers()
 {
-    if (m_trackColumns.empty())
+    if (m_markerFrames.empty())
         return;
     QPainter painter(&m_composed);
     QFont font = painter.font();
     font.setPixelSize(kMarkerNumberPixels);
     painter.setFont(font);
     const int height = m_composed.height();
-    for (std::size_t index = 0; index < m_trackColumns.size(); ++index) {
-        const int x = trackMarkerX(m_trackColumns[index]);
-        painter.setPen(kMarkerColour);
+    // Below the ruler when zoomed.
+    const int numberTop = m_zoom.whole() ? 1 : kRulerHeight + 1;
+    for (std::size_t index = 0; index < m_markerFrames.size(); ++index) {
+        const std::optional<int> shown = markerX(index);
+        if (!shown)
+            continue;
+        const int x = *shown;
+        painter.setPen(m_selectedMarker == index ? kSelectedMarkerColour : kMarkerColour);
         painter.drawLine(x, 0, x, height - 1);
         // The number to the right of its line, or to the left at the view's right edge.
         const QString number = QString::number(index + 1);
         const int textWidth = painter.fontMetrics().horizontalAdvance(number);
         const int textX = x + 2 + textWidth < m_composed.width() ? x + 2 : x - 2 - textWidth;
-        painter.drawText(QPoint(textX, 1 + painter.fontMetrics().ascent()), number);
+        painter.drawText(QPoint(textX, numberTop + painter.fontMetrics().ascent()), number);
     }
 }
 
@@ -148,17 +227,46 @@ double WaveformView::takeSeconds() const
 
 void WaveformView::updateStatus()
 {
-    if (m_firstEdge == m_secondEdge)
+    if (!hasSelection())
         return;
-    const uint32_t length = m_host.takeLength();
-    const int64_t first = columnToOffset(m_firstEdge, length);
-    const int64_t second = columnToOffset(m_secondEdge, length);
-    const double selectionBytes = static_cast<double>(std::llabs(second - first));
+    double selectionBytes = 0.0;
+    if (m_exactEdges) {
+        selectionBytes = static_cast<double>(m_firstFrame > m_secondFrame ? m_firstFrame - m_secondFrame
+                                                                          : m_secondFrame - m_firstFrame)
+                         * kTakeFrameBytes;
+    } else {
+        const uint32_t length = m_host.takeLength();
+        const int64_t first = columnToOffset(m_firstEdge, length);
+        const int64_t second = columnToOffset(m_secondEdge, length);
+        selectionBytes = static_cast<double>(std::llabs(second - first));
+    }
     const QString text = QStringLiteral(" Duration : ") + wholeSecondsText(takeSeconds())
                          + QStringLiteral(" / Selection : ") + wholeSecondsText(wavelark::takeSeconds(selectionBytes));
     if (text != m_statusCache)
         m_host.setStatusText(text);
     m_statusCache = text;
+}
+
+QString WaveformView::selectionTimesText() const
+{
+    const auto [first, second] = edgeFrames();
+    if (first == second || !m_host.selectionAllowed())
+        return QString();
+    const uint64_t start = std::min(first, second);
+    const uint64_t end = std::max(first, second);
+    return exactTimeText(start) + QStringLiteral(" - ") + exactTimeText(end) + QStringLiteral(" (")
+           + exactTimeText(end - start) + QStringLiteral(")");
+}
+
+void WaveformView::reportSelectionTimes()
+{
+    const QString text = selectionTimesText();
+    if (text == m_selectionTimes)
+        return;
+    m_selectionTimes = text;
+    setToolTip(text);
+    if (m_selectionTimesHandler)
+        m_selectionTimesHandler(text);
 }
 
 bool WaveformView::inside(const QPoint& position) const
@@ -170,6 +278,11 @@ uint32_t WaveformView::columnAt(int x) const
 {
     // A drag may leave the view; the edges stay within it.
     return static_cast<uint32_t>(std::clamp(x, 0, width()));
+}
+
+uint64_t WaveformView::cursorFrame() const
+{
+    return m_zoom.frameOfColumn(m_host.playCursor());
 }
 
 void WaveformView::paintEvent(QPaintEvent*)
@@ -186,27 +299,35 @@ void WaveformView::mouseMoveEvent(QMouseEvent* event)
     m_lastPosition = position;
     if (!inside(position)) {
         unsetCursor();
+        restoreStatus();
         return;
     }
+    if (markerMove(*event))
+        return;
     const int x = position.x();
-    auto near = [x](uint32_t edge) { return std::abs(x - static_cast<int>(edge)) <= kEdgeReach; };
-    if (m_firstEdge == m_secondEdge)
+    auto near = [x](double edge) { return std::abs(x - static_cast<int>(std::lround(edge))) <= kEdgeReach; };
+    const bool onMarker = event->buttons() == Qt::NoButton && markerNear(x).has_value();
+    if (!hasSelection() || onMarker)
         m_hoverEdge = 0;
     else
-        m_hoverEdge = near(m_firstEdge) ? 1 : near(m_secondEdge) ? 2 : 0;
-    if (m_hoverEdge != 0)
+        m_hoverEdge = near(edgeX(m_firstFrame, m_firstEdge)) ? 1 : near(edgeX(m_secondFrame, m_secondEdge)) ? 2 : 0;
+    if (onMarker)
+        setCursor(Qt::SplitHCursor);
+    else if (m_hoverEdge != 0)
         setCursor(m_edgeCursor);
     else
         unsetCursor();
+    if (event->buttons() == Qt::NoButton)
+        showTrackUnderMouse(x);
     if (event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier) {
         if (m_dragMode == 0) {
-            m_firstEdge = columnAt(m_pressX);
-            m_secondEdge = columnAt(x);
+            placeEdge(m_firstEdge, m_firstFrame, m_pressX);
+            placeEdge(m_secondEdge, m_secondFrame, x);
             m_dragged = true;
         } else if (m_dragMode == 1) {
-            m_firstEdge = columnAt(x);
+            placeEdge(m_firstEdge, m_firstFrame, x);
         } else {
-            m_secondEdge = columnAt(x);
+            placeEdge(m_secondEdge, m_secondFrame, x);
         }
         drawSelection();
         compose();
@@ -220,8 +341,11 @@ void WaveformView::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !m_host.selectionAllowed() || m_host.recording() || !inside(position))
         return;
     m_lastPosition = position;
+    if (markerPress(*event))
+        return;
     m_pressX = position.x();
     m_host.setStatusText(QStringLiteral(" Duration : ") + wholeSecondsText(takeSeconds()));
+    m_trackStatusShown = false;
     clearStatusCache();
     updateStatus();
     if (m_hoverEdge == 1 || m_hoverEdge == 2) {
@@ -229,8 +353,10 @@ void WaveformView::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_dragMode = 0;
-    m_firstEdge = m_secondEdge = columnAt(position.x());
-    m_host.setPlayCursor(m_firstEdge);
+    placeEdge(m_firstEdge, m_firstFrame, position.x());
+    m_secondEdge = m_firstEdge;
+    m_secondFrame = m_firstFrame;
+    m_host.setPlayCursor(m_zoom.whole() ? static_cast<double>(m_firstEdge) : m_zoom.columnOf(m_firstFrame));
     drawSelection();
     compose();
     if (m_host.playing())
@@ -241,8 +367,10 @@ void WaveformView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !m_host.selectionAllowed())
         return;
-    const bool rightEdgeDragged = (m_dragMode == 1 && m_secondEdge < m_firstEdge)
-                                  || (m_dragMode == 2 && m_firstEdge < m_secondEdge);
+    if (markerRelease())
+        return;
+    const bool rightEdgeDragged = (m_dragMode == 1 && firstEdgeLarger())
+                                  || (m_dragMode == 2 && !firstEdgeLarger() && hasSelection());
     bool tail = false;
     if (rightEdgeDragged) {
         if (m_host.playing())
@@ -257,7 +385,7 @@ void WaveformView::mouseReleaseEvent(QMouseEvent* event)
     }
     m_dragMode = 0;
     unsetCursor();
-    if (m_firstEdge != m_secondEdge)
+    if (hasSelection())
         m_host.playSelection(tail);
 }
 
@@ -266,13 +394,44 @@ void WaveformView::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !m_host.selectionAllowed() || m_host.recording()
         || !inside(m_lastPosition))
         return;
-    m_firstEdge = 0;
-    m_secondEdge = static_cast<uint32_t>(width());
+    if (const std::optional<std::size_t> marker = markerNear(m_lastPosition.x())) {
+        m_selectedMarker = marker;
+        playSelectedMarker();
+        return;
+    }
+    setSelection(0, static_cast<uint32_t>(width()));
     m_host.setPlayCursor(0.0);
     drawSelection();
     compose();
     clearStatusCache();
     updateStatus();
+}
+
+void WaveformView::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_host.selectionAllowed() || m_host.recording()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_M:
+        addMarkerAtCursor();
+        break;
+    case Qt::Key_Delete:
+        removeSelectedMarker();
+        break;
+    case Qt::Key_P:
+        playSelectedMarker();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        break;
+    }
+}
+
+void WaveformView::leaveEvent(QEvent*)
+{
+    restoreStatus();
 }
 
 }

@@ -15,6 +15,7 @@
 #include "audio/level_peaks.h"
 #include "session/take_session.h"
 #include "widgets/skin.h"
+#include "widgets/waveform_view.h"
 
 #include "sorvak_widgets.h"
 
@@ -33,6 +34,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -93,10 +95,10 @@ TEST_F(MainWindowTest, ControlsSitAtTheTemplatesGeometryWithTheirIdentifiers)
                    ids::kExploreButton, ids::kDeleteButton, ids::kArchiveLabel, ids::kArchiveFolderText,
                    ids::kStatusLine, ids::kProgressBar, ids::kWebAddress, ids::kRecordSlider, ids::kPlaySlider,
                    ids::kRecordGainLabel, ids::kPlayGainLabel, ids::kPlayEnabledBox, ids::kRecordEnabledBox,
-                   ids::kMonitorThruBox})
+                   ids::kMonitorThruBox, ids::kZoomOutButton, ids::kZoomInButton, ids::kAllButton,
+                   ids::kSelectionButton, ids::kStartButton, ids::kEndButton})
         EXPECT_TRUE(control(id) && control(id)->isVisible()) << id;
-    for (int id : {ids::kZoomOutButton, ids::kZoomInButton, ids::kAllButton, ids::kSelectionButton, ids::kStartButton,
-                   ids::kEndButton, ids::kViewFrame, ids::kArchiveFrame})
+    for (int id : {ids::kViewFrame, ids::kArchiveFrame})
         EXPECT_TRUE(control(id) && control(id)->isHidden()) << id;
     EXPECT_EQ(control<QLabel>(ids::kArchiveFolderText)->text().toStdString(), " " + m_home.musicFolder());
     EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Duration : 0:00"));
@@ -121,6 +123,60 @@ TEST_F(MainWindowTest, WithATakePlayAndSaveAreEnabledAndTheDurationShown)
     EXPECT_TRUE(control(ids::kSaveButton)->isEnabled());
     EXPECT_EQ(control<QLabel>(ids::kStatusLine)->text(), QStringLiteral(" Duration : 0:03"));
     EXPECT_TRUE(m_window->menu()->action(ids::kFindTracks)->isEnabled());
+}
+
+// The six zoom buttons keep the template's captions and places and zoom the view; the scroll bar
+// under the view shows while it is zoomed and moves it; the selection's exact times stand over the
+// buttons.
+TEST_F(MainWindowTest, ZoomButtonsZoomTheViewAndTheScrollBarMovesIt)
+{
+    testing::writeFile(m_home.home() / "recording.raw", std::string(60 * 176400, '\0'));
+    start();
+    const struct {
+        int id;
+        const char* caption;
+        int x;
+    } buttons[] = {{ids::kZoomOutButton, "-", 23},   {ids::kZoomInButton, "+", 56}, {ids::kAllButton, "All", 89},
+                   {ids::kSelectionButton, "Sel", 122}, {ids::kStartButton, "|--", 155}, {ids::kEndButton, "--|", 188}};
+    for (const auto& button : buttons) {
+        EXPECT_EQ(control<QPushButton>(button.id)->text(), QString::fromLatin1(button.caption));
+        EXPECT_EQ(control(button.id)->geometry(), QRect(button.x, 72, 30, 16)) << button.caption;
+    }
+    WaveformView* view = m_window->waveformView();
+    auto* scrollBar = m_window->clientArea()->findChild<QScrollBar*>();
+    ASSERT_NE(scrollBar, nullptr);
+    EXPECT_FALSE(scrollBar->isVisible());
+    EXPECT_TRUE(scrollBar->geometry().top() > 206 && scrollBar->geometry().bottom() < 215);
+
+    QTest::mouseClick(control(ids::kZoomInButton), Qt::LeftButton);
+    QTest::mouseClick(control(ids::kZoomInButton), Qt::LeftButton);
+    EXPECT_NEAR(view->zoom().framesPerPixel(), 60.0 * 44100 / 555 / 4, 1e-9);
+    EXPECT_TRUE(scrollBar->isVisible());
+    EXPECT_EQ(scrollBar->maximum(), view->zoom().scrollRange());
+    QTest::mouseClick(control(ids::kStartButton), Qt::LeftButton);
+    EXPECT_EQ(view->zoom().firstFrame(), 0u);
+    EXPECT_EQ(scrollBar->value(), 0);
+    scrollBar->setValue(scrollBar->maximum());
+    EXPECT_EQ(view->zoom().firstFrame() + view->zoom().visibleFrames(), view->zoom().takeFrames());
+    QTest::mouseClick(control(ids::kStartButton), Qt::LeftButton);
+    QTest::mouseClick(control(ids::kEndButton), Qt::LeftButton);
+    EXPECT_EQ(scrollBar->value(), scrollBar->maximum());
+    QTest::mouseClick(control(ids::kZoomOutButton), Qt::LeftButton);
+    EXPECT_NEAR(view->zoom().framesPerPixel(), 60.0 * 44100 / 555 / 2, 1e-9);
+    QTest::mouseClick(control(ids::kAllButton), Qt::LeftButton);
+    EXPECT_TRUE(view->zoom().whole());
+    EXPECT_FALSE(scrollBar->isVisible());
+
+    // A selection of the first ten seconds: Sel fills the view with it, and its times are shown.
+    view->setSelection(0, 555 / 6);
+    view->drawSelection();
+    QTest::mouseClick(control(ids::kSelectionButton), Qt::LeftButton);
+    EXPECT_EQ(view->zoom().firstFrame(), 0u);
+    EXPECT_NEAR(view->zoom().framesPerPixel() * 555, 92.0 / 555 * 60 * 44100, 1.0);
+    const QList<QLabel*> labels = m_window->clientArea()->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](QLabel* label) {
+        return label->text() == QStringLiteral("0:00.000 - 0:09.945 (0:09.945)");
+    }));
 }
 
 // "Find Tracks" closes the File menu, after its existing entries, and runs the session's finder:

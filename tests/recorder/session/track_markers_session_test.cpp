@@ -1,6 +1,9 @@
 // The take's track markers in the session on a fake display: Find Tracks on a planted side, the
 // markers drawn in the view and kept beside the take across a restart, cleared by Record and by an
 // import that succeeds, kept by one that fails; and the enable state of Find Tracks per phase.
+// The markers edited by mouse and key in the real view (dragged, added, removed, played from) and
+// kept across a restart; the zoomed view drawn from the take, and a selection dragged there saved
+// and played to the frame.
 
 #include "session_on_fake_display.h"
 
@@ -8,7 +11,16 @@
 
 #include "tracks/marker_file.h"
 
+#include "widgets/zoom_window.h"
+
+#include "core/take_format.h"
+
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTest>
 
 #include <cmath>
 #include <filesystem>
@@ -55,6 +67,32 @@ protected:
         quiet(kRunOut);
         testing::writeSamples((folder() / "recording.raw").string(), take);
     }
+    void mouse(QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        const QPointF position(x, 60);
+        QMouseEvent event(type, position, m_view->mapToGlobal(position), button, buttons, modifiers);
+        QApplication::sendEvent(m_view.get(), &event);
+    }
+    void drag(int from, int to)
+    {
+        mouse(QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
+        QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(from, 60));
+        mouse(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(to, 60));
+    }
+    void key(Qt::Key which)
+    {
+        QKeyEvent event(QEvent::KeyPress, which, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &event);
+    }
+    int markerX(std::size_t index) const { return m_view->trackMarkerX(m_view->trackMarkerColumns()[index]); }
+    TrackMarkers keptMarkers() const
+    {
+        auto kept = readMarkers(QString::fromStdString(markersPath().string()), std::string(), m_session->takeLength());
+        return std::holds_alternative<TrackMarkers>(kept) ? std::get<TrackMarkers>(kept) : TrackMarkers();
+    }
+    uint64_t frameOfColumn(double column) const { return ZoomWindow(m_session->takeLength()).frameOfColumn(column); }
     // The markers' columns whose line the composed image shows (below the numbers).
     int drawnMarkers() const
     {
@@ -155,6 +193,109 @@ TEST_F(TrackMarkersSessionTest, FindTracksWithoutATakeDoesNothing)
     EXPECT_FALSE(m_session->findTracks());
     EXPECT_FALSE(std::filesystem::exists(markersPath()));
     EXPECT_TRUE(m_session->trackMarkers().empty());
+}
+
+TEST_F(TrackMarkersSessionTest, MarkersDraggedAddedAndRemovedInTheViewAreKeptAcrossARestart)
+{
+    writeSide();
+    start();
+    ASSERT_TRUE(m_session->findTracks());
+    const TrackMarkers found = m_session->trackMarkers();
+    ASSERT_EQ(found.size(), 3u);
+
+    // The second marker dragged 20 pixels to the right.
+    const int from = markerX(1);
+    drag(from, from + 20);
+    EXPECT_EQ(m_session->trackMarkers().markers()[1].frame, frameOfColumn(from + 20));
+    EXPECT_EQ(m_session->trackMarkers().markers()[0], found.markers()[0]);
+    EXPECT_EQ(keptMarkers(), m_session->trackMarkers());
+
+    // Ctrl+click adds one between the first two.
+    const int between = (markerX(0) + markerX(1)) / 2;
+    QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::ControlModifier, QPoint(between, 60));
+    ASSERT_EQ(m_session->trackMarkers().size(), 4u);
+    EXPECT_EQ(m_session->trackMarkers().markers()[1].frame, frameOfColumn(between));
+    EXPECT_EQ(keptMarkers().size(), 4u);
+
+    // Select the last one and Delete.
+    const uint64_t last = m_session->trackMarkers().markers()[3].frame;
+    QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(markerX(3), 60));
+    key(Qt::Key_Delete);
+    ASSERT_EQ(m_session->trackMarkers().size(), 3u);
+    EXPECT_NE(m_session->trackMarkers().markers()[2].frame, last);
+    EXPECT_EQ(m_view->trackMarkerFrames().size(), 3u);
+    EXPECT_TRUE(m_display.shown().empty());
+
+    const TrackMarkers edited = m_session->trackMarkers();
+    start();
+    EXPECT_EQ(m_session->trackMarkers(), edited);
+    EXPECT_EQ(drawnMarkers(), 3);
+}
+
+TEST_F(TrackMarkersSessionTest, PPlaysFromTheSelectedMarkerAndMAddsOneAtTheSelection)
+{
+    writeSide();
+    start();
+    ASSERT_TRUE(m_session->findTracks());
+    m_view->setSelection(20, 40);
+    QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(markerX(1), 60));
+    key(Qt::Key_P);
+    ASSERT_TRUE(m_session->playing());
+    EXPECT_EQ(m_session->player().playStart(), m_session->trackMarkers().markers()[1].frame * 4);
+    EXPECT_EQ(m_view->firstEdge(), 20u);  // the selection stays
+    m_session->playCommand();
+    ASSERT_FALSE(m_session->playing());
+
+    key(Qt::Key_M);  // column 20 lies in the first song
+    ASSERT_EQ(m_session->trackMarkers().size(), 4u);
+    EXPECT_EQ(m_session->trackMarkers().markers()[1].frame, frameOfColumn(20));
+}
+
+TEST_F(TrackMarkersSessionTest, AZoomedSelectionSavesAndPlaysToTheFrameAndARestartFallsBackToColumns)
+{
+    writeSide();
+    start();
+    for (int step = 0; step < 8; ++step)
+        m_view->zoomIn();
+    ASSERT_FALSE(m_view->zoom().whole());
+    ASSERT_LE(m_view->zoom().framesPerPixel(), 441.0);  // 10 ms a pixel at most
+    const ZoomWindow window = m_view->zoom();
+    drag(100, 301);
+    const std::optional<SaveRange> range = m_session->selectedRange();
+    ASSERT_TRUE(range.has_value());
+    EXPECT_EQ(range->start, window.frameAt(100) * 4);
+    EXPECT_EQ(range->end, window.frameAt(301) * 4);
+    // The whole-take columns alone would have cut elsewhere.
+    const uint32_t length = m_session->takeLength();
+    EXPECT_NE(range->end, wholeFrames(columnToOffset(m_view->secondEdge(), length)));
+    // The drag played the exact selection.
+    ASSERT_TRUE(m_session->playing());
+    EXPECT_EQ(m_session->player().playStart(), range->start);
+    EXPECT_EQ(m_session->player().playEnd(), range->end);
+    m_session->playCommand();
+    // Saved as WAV, the file holds exactly those frames.
+    const std::filesystem::path archive = folder() / "archive";
+    std::filesystem::create_directory(archive);
+    setSettingsText(m_state.settings.archiveFolder, QString::fromStdString(archive.string() + "/"));
+    ASSERT_TRUE(m_session->save(*range, SaveChoices{"cut", SaveFormat::Wav}));
+    EXPECT_EQ(testing::wavSamples(testing::readFile(archive / "cut.wav")).size() * 2, range->bytes());
+
+    // The zoomed picture is the take's: the second song's tone (a mono mix up to 9,000, 608 a
+    // row) fills rows above the centre line (57) in every pixel.
+    int farRows = 0;
+    const QImage& image = m_view->composedImage();
+    for (int y = 45; y < 55; ++y)
+        farRows += image.pixel(450, y) == qRgb(0, 0, 128);
+    EXPECT_GT(farRows, 0);
+
+    const uint32_t first = m_view->firstEdge();
+    const uint32_t second = m_view->secondEdge();
+    start();
+    EXPECT_FALSE(m_view->exactSelection().has_value());
+    const std::optional<SaveRange> restarted = m_session->selectedRange();
+    ASSERT_TRUE(restarted.has_value());
+    EXPECT_EQ(restarted->start, wholeFrames(columnToOffset(std::min(first, second), length)));
+    EXPECT_EQ(restarted->end, wholeFrames(columnToOffset(std::max(first, second), length)));
 }
 
 // Find Tracks works only with a take and while nothing runs.

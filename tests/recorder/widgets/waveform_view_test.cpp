@@ -1,6 +1,6 @@
 // The waveform view's selection by mouse, its status line and its composed picture.
 
-#include "capture_test_support.h"
+#include "fake_waveform_host.h"
 
 #include "core/take_format.h"
 #include "widgets/skin.h"
@@ -19,82 +19,8 @@ namespace wavelark {
 namespace {
 
 using testing::CaptureFixtureState;
-
-class FakeHost : public WaveformHost {
-public:
-    bool selectionAllowed() const override { return allowed; }
-    bool recording() const override { return isRecording; }
-    double recordingSeconds() const override { return seconds; }
-    bool playing() const override { return isPlaying; }
-    double playCursor() const override { return cursor; }
-    void setPlayCursor(double column) override { cursor = column; }
-    void stopPlaying() override
-    {
-        isPlaying = false;
-        ++stops;
-    }
-    void playSelection(bool tail) override
-    {
-        isPlaying = true;
-        plays.push_back(tail);
-    }
-    uint32_t takeLength() const override { return length; }
-    void setStatusText(const QString& text) override { statuses.push_back(text); }
-    void selectionDrawn(uint32_t first, uint32_t second) override
-    {
-        storedFirst = first;
-        storedSecond = second;
-    }
-
-    bool allowed = true;
-    bool isRecording = false;
-    double seconds = 0.0;
-    bool isPlaying = false;
-    double cursor = 0.0;
-    int stops = 0;
-    std::vector<bool> plays;
-    uint32_t length = 10 * 176400;
-    std::vector<QString> statuses;
-    uint32_t storedFirst = 0;
-    uint32_t storedSecond = 0;
-};
-
-QString timeText(int seconds)
-{
-    return QString::fromUtf8(g_toolkit.nanosec2time(int64_t{seconds} * 10000000));
-}
-
-class WaveformViewTest : public ::testing::Test {
-protected:
-    WaveformViewTest()
-        : m_view(m_host, QRect(0, 0, 555, 115), nullptr)
-    {
-    }
-
-    void send(QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons)
-    {
-        const QPointF position(x, 50);
-        QMouseEvent event(type, position, m_view.mapToGlobal(position), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(&m_view, &event);
-    }
-    void move(int x, bool held = false)
-    {
-        send(QEvent::MouseMove, x, Qt::NoButton, held ? Qt::LeftButton : Qt::NoButton);
-    }
-    void press(int x) { send(QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton); }
-    void release(int x) { send(QEvent::MouseButtonRelease, x, Qt::LeftButton, Qt::NoButton); }
-    void drag(int from, int to)
-    {
-        move(from);
-        press(from);
-        move(to, true);
-        release(to);
-    }
-
-    CaptureFixtureState m_fixture;
-    FakeHost m_host;
-    WaveformView m_view;
-};
+using testing::timeText;
+using testing::WaveformViewTest;
 
 TEST_F(WaveformViewTest, ClickWithoutDragClearsTheSelectionMovesTheCursorAndStopsPlayback)
 {
@@ -264,7 +190,8 @@ TEST_F(WaveformViewTest, TrackMarkersAreDrawnOverTheSelectionAndUnderTheCursor)
     m_view.compose();
     const QImage without = m_view.composedImage().copy();
 
-    m_view.setTrackMarkers({50.4, 300.0, 555.0});
+    // 441,000 frames: 794.6 frames a column.
+    m_view.setTrackMarkers({40050, 238378, 441000}, 441000);
     m_view.compose();
     const QImage& composed = m_view.composedImage();
     const int bottom = composed.height() - 10;
@@ -282,7 +209,7 @@ TEST_F(WaveformViewTest, TrackMarkersAreDrawnOverTheSelectionAndUnderTheCursor)
             numberPixels += composed.pixel(x, y) != without.pixel(x, y);
     EXPECT_GT(numberPixels, 0);
 
-    m_view.setTrackMarkers({});
+    m_view.setTrackMarkers({}, 441000);
     m_view.compose();
     EXPECT_EQ(m_view.composedImage(), without);
 }
