@@ -7,6 +7,9 @@
 //   PeerLameHigh         copy + pass + `lame -b 256 --cbr -m s --nores -q 3` on the same WAV (the
 //                        toolkit's settings: constant 256 kbit/s, plain stereo, no bit reservoir)
 //   SaveMp3High          copy + pass + WAV2MP3 at 256 kbit/s                        target <= 1.10 × peer
+//   PeerFlac5            copy + `flac -5` on the same WAV (no pass: the save below changes no sample)
+//   SaveFlacMedium       the FLAC save at level 5 without fades or maximise: the take's range
+//                        encoded directly, then decoded back and compared   target <= 1.10 × peer
 //   PeerFfmpegImport     `ffmpeg -i x.mp3 x.wav` + raw take maximise + peak cache
 //   ImportMp3            import of the 60-minute MP3 + raw take maximise + peak cache target <= 1.20 × peer
 //
@@ -257,6 +260,21 @@ void SaveMp3High(benchmark::State& state)
     saveSteps(state, SaveFormat::Mp3, "saved.mp3");
 }
 
+void PeerFlac5(benchmark::State& state)
+{
+    timed(state, "saved.flac", true, [] {
+        check(copyRangeToTemporaryWav(hour().take, kWholeTake, hour().temporary, {}));
+        Hour::run("flac -5 -s -f -o '" + hour().path("peer.flac") + "' '" + hour().temporary + "'");
+    });
+}
+
+void SaveFlacMedium(benchmark::State& state)
+{
+    const SaveJob job{hour().take, hour().temporary, hour().path("saved.flac"), kWholeTake, FadeSettings{},
+                      SaveFormat::Flac, SaveQuality::Medium};
+    timed(state, "saved.flac", false, [&] { check(saveRange(job, {}, nullptr)); });
+}
+
 void maximiseAndDraw()
 {
     maximiseRawTake(hour().take, {}, {});
@@ -293,6 +311,8 @@ BENCHMARK(SaveWavHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iteratio
 BENCHMARK(FadeMaximisePass)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(PeerLameHigh)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(SaveMp3High)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(PeerFlac5)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+BENCHMARK(SaveFlacMedium)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 BENCHMARK(PeerFfmpegImport)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(ImportMp3)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 

@@ -81,7 +81,7 @@ bool hasTags(const SorvakTags* tags)
 }
 
 std::optional<std::string> encodeFlac(const PcmRegion& source, const std::string& path, int level, const SorvakTags* tags,
-                                      SorvakProgressFunction progress)
+                                      SorvakProgressFunction progress, const std::function<void()>& afterBlock)
 {
     const uint64_t frames = source.dataSize() / kFrameBytes;
     Encoder encoder(FLAC__stream_encoder_new());
@@ -130,6 +130,8 @@ std::optional<std::string> encodeFlac(const PcmRegion& source, const std::string
             break;
         }
         encoded += count;
+        if (afterBlock)
+            afterBlock();
         if (progress && progress(wholePercent(encoded, frames)) != 0 && encoded < frames)
             failure = std::string("the save was cancelled");
     }

@@ -11,6 +11,7 @@
 
 #include "sorvak.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,10 +25,11 @@ inline constexpr int kSmallestFlacLevel = 8;
 // Encodes every whole frame of source into a FLAC file at path (created or truncated) at level
 // 0..8. progress(wholePercent(encoded, total)) follows each 1 MiB block read; a non-zero answer
 // stops the encoding, which then fails ("the save was cancelled"). A read that fails or a source
-// that ends before its region does fails too. The file at path is the caller's to remove after a
-// failure.
+// that ends before its region does fails too. afterBlock (may be empty) is called after each block
+// has gone to the encoder, for a reader that follows the file as it grows. The file at path is the
+// caller's to remove after a failure.
 std::optional<std::string> encodeFlac(const PcmRegion& source, const std::string& path, int level, const SorvakTags* tags,
-                                      SorvakProgressFunction progress);
+                                      SorvakProgressFunction progress, const std::function<void()>& afterBlock = {});
 
 // True when tags is not null and would write a tag: a text that is set, or a track number.
 bool hasTags(const SorvakTags* tags);

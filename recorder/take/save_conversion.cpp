@@ -128,11 +128,16 @@ SaveResult saveFlacFile(const PcmRegion& source, const std::string& destinationP
     const std::string sidePath = sidePathOf(destinationPath);
     if (SaveResult created = createSideFile(sidePath, destinationPath); !created.ok())
         return created;
+    // The read-back decodes the file as it is written, on a second core while the encoder uses one.
+    FlacReadBack readBack(sidePath, source);
+    const std::optional<std::string> failure =
+        encodeFlac(source, sidePath, conversionSettings(SaveFormat::Flac, quality).flacLevel, tags, progress,
+                   [&readBack] { readBack.written(); });
+    const std::optional<std::string> difference = readBack.finish(!failure);
     SaveResult result;
-    if (const std::optional<std::string> failure =
-            encodeFlac(source, sidePath, conversionSettings(SaveFormat::Flac, quality).flacLevel, tags, progress))
+    if (failure)
         result = failedConversion(destinationPath, *failure);
-    else if (const std::optional<std::string> difference = flacDifference(sidePath, source))
+    else if (difference)
         result = failedSave(SaveFailure::Verification, "The saved file " + quotedPath(destinationPath)
                                                            + " does not hold the selection (" + *difference + "); it was not kept.");
     return placeSideFile(result, sidePath, destinationPath);
