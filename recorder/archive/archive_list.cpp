@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace wavelark {
@@ -27,12 +28,10 @@ namespace {
 
 // The role under which an item keeps its file's real path.
 constexpr int kPathRole = Qt::UserRole;
-// The role under which the number, size and duration columns keep the value they sort by.
-constexpr int kSortRole = Qt::UserRole + 1;
 
 // Events are pumped at the first file found and then at this pace while the list fills: often
 // enough for a smooth window, rarely enough that painting the growing list does not dominate.
-constexpr qint64 kPumpIntervalMs = 25;
+constexpr qint64 kPumpIntervalMs = 15;
 // Requests go to the reader in blocks of this many as the list fills.
 constexpr std::size_t kRequestBlock = 256;
 
@@ -60,33 +59,70 @@ bool namesFlacFile(const char* name)
 }
 
 // An item that sorts by its column's value: numbers, sizes and durations as numbers, the title
-// and type as text regardless of case; ties keep the search's order.
+// and type as text regardless of case; ties keep the search's order. The values are members, so
+// that sorting 10,000 items takes a few milliseconds.
 class ArchiveItem : public QTreeWidgetItem {
 public:
-    bool operator<(const QTreeWidgetItem& other) const override
+    ArchiveItem(int number, qint64 bytes) : m_number(number), m_bytes(bytes) {}
+
+    void setDuration(const QString& duration)
     {
+        m_seconds = durationSeconds(duration);
+        setText(ArchiveList::kDurationColumn, duration);
+    }
+
+    bool operator<(const QTreeWidgetItem& otherItem) const override
+    {
+        const auto& other = static_cast<const ArchiveItem&>(otherItem);
         const int column = treeWidget() ? treeWidget()->sortColumn() : ArchiveList::kNumberColumn;
-        const qint64 number = data(ArchiveList::kNumberColumn, kSortRole).toLongLong();
-        const qint64 otherNumber = other.data(ArchiveList::kNumberColumn, kSortRole).toLongLong();
         if (column == ArchiveList::kTitleColumn || column == ArchiveList::kTypeColumn) {
             const int order = text(column).compare(other.text(column), Qt::CaseInsensitive);
-            return order != 0 ? order < 0 : number < otherNumber;
+            if (order != 0)
+                return order < 0;
+        } else if (column == ArchiveList::kSizeColumn && m_bytes != other.m_bytes) {
+            return m_bytes < other.m_bytes;
+        } else if (column == ArchiveList::kDurationColumn && m_seconds != other.m_seconds) {
+            return m_seconds < other.m_seconds;
         }
-        if (column == ArchiveList::kSizeColumn || column == ArchiveList::kDurationColumn) {
-            const qint64 value = data(column, kSortRole).toLongLong();
-            const qint64 otherValue = other.data(column, kSortRole).toLongLong();
-            if (value != otherValue)
-                return value < otherValue;
-        }
-        return number < otherNumber;
+        return m_number < other.m_number;
     }
+
+private:
+    int m_number;
+    qint64 m_bytes;
+    qint64 m_seconds = -1;
 };
 
 void setDuration(QTreeWidgetItem* item, const QString& duration)
 {
-    item->setData(ArchiveList::kDurationColumn, kSortRole, durationSeconds(duration));
-    item->setText(ArchiveList::kDurationColumn, duration);
+    static_cast<ArchiveItem*>(item)->setDuration(duration);
 }
+
+// Sorting paused for a list's bulk change: items added or changed meanwhile are sorted once, when
+// it ends, instead of one at a time (10,000 single insertions into a sorted view take seconds).
+class SortingPause {
+public:
+    explicit SortingPause(QTreeWidget& list)
+        : m_list(&list)
+        , m_indicatorShown(list.header()->isSortIndicatorShown())
+    {
+        m_list->setSortingEnabled(false);
+    }
+    // Nothing to restore when the list went meanwhile (destroyed while a refresh pumped events).
+    ~SortingPause()
+    {
+        if (!m_list)
+            return;
+        m_list->setSortingEnabled(true);
+        m_list->header()->setSortIndicatorShown(m_indicatorShown);
+    }
+    SortingPause(const SortingPause&) = delete;
+    SortingPause& operator=(const SortingPause&) = delete;
+
+private:
+    QPointer<QTreeWidget> m_list;
+    const bool m_indicatorShown;
+};
 
 QString errorText(int error)
 {
@@ -110,15 +146,13 @@ struct ArchiveRefreshPass {
     QTreeWidgetItem* makeItem(const char* path, const char* name, int number, bool flac)
     {
         // The toolkit's helpers return rotating buffers: each is copied at once.
-        auto* item = new ArchiveItem;
-        item->setText(ArchiveList::kNumberColumn, text(g_toolkit.lzdw2sz(number, 4)));
-        item->setData(ArchiveList::kNumberColumn, kSortRole, number);
-        const int extension = flac ? static_cast<int>(sizeof ArchiveList::kFlacExtension) - 1 : 4;
-        item->setText(ArchiveList::kTitleColumn, text(g_toolkit.cuts(name, extension)));
         // Up to 4 GiB - 1 the size is exact; beyond, FileSize saturates and so does the column.
         const uint32_t bytes = g_toolkit.FileSize(path);
+        auto* item = new ArchiveItem(number, bytes);
+        item->setText(ArchiveList::kNumberColumn, text(g_toolkit.lzdw2sz(number, 4)));
+        const int extension = flac ? static_cast<int>(sizeof ArchiveList::kFlacExtension) - 1 : 4;
+        item->setText(ArchiveList::kTitleColumn, text(g_toolkit.cuts(name, extension)));
         item->setText(ArchiveList::kSizeColumn, text(g_toolkit.dw2sz(static_cast<int32_t>(bytes / 1024))) + QStringLiteral("kb"));
-        item->setData(ArchiveList::kSizeColumn, kSortRole, static_cast<qint64>(bytes));
         item->setText(ArchiveList::kTypeColumn, text(g_toolkit.rights(name, extension - 1)).toLower());
         setDuration(item, QString());
         item->setData(ArchiveList::kTitleColumn, kPathRole, QByteArray(path));
@@ -249,6 +283,9 @@ void ArchiveList::sendRequests()
 
 void ArchiveList::applyDurations(const std::vector<DurationReader::Result>& batch)
 {
+    std::optional<SortingPause> pause;
+    if (sortColumn() == kDurationColumn && !m_refreshing)
+        pause.emplace(*this);
     for (const DurationReader::Result& result : batch) {
         if (result.generation != m_generation || result.index < 0 || static_cast<std::size_t>(result.index) >= m_waiting.size())
             continue;
@@ -294,6 +331,7 @@ ArchiveList::RefreshResult ArchiveList::refresh(const QString& folder)
     QPointer<ArchiveList> self(this);
     m_refreshing = true;
     RefreshResult result = RefreshResult::Listed;
+    std::optional<SortingPause> pause(std::in_place, *this);
     do {
         m_refreshAgain = false;
         m_keptSelection.clear();
@@ -327,6 +365,7 @@ ArchiveList::RefreshResult ArchiveList::refresh(const QString& folder)
     } while (m_refreshAgain);
     m_keptSelection.clear();
     m_refreshing = false;
+    pause.reset();
     m_sinceRefresh.start();
     return result;
 }

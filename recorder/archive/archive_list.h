@@ -75,7 +75,7 @@ public:
     // folder may end with '/' or not; it is the folder watched from now on. Files that vanish
     // while the folder is read are left out or show size 0kb and 0:00; a folder that vanishes
     // leaves what was listed so far.
-    // Pumps the window's events at the first file and then about every 25 ms while it fills, so
+    // Pumps the window's events at the first file and then about every 15 ms while it fills, so
     // the window repaints and stays responsive; it never re-enters itself (see Deferred). Needs
     // the toolkit bound (g_toolkit).
     RefreshResult refresh(const QString& folder);

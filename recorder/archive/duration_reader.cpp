@@ -11,7 +11,7 @@ namespace {
 
 // A batch goes to the window thread after this many results or this long, whichever comes first,
 // and whenever the queue runs dry: few enough events, each cheap to apply.
-constexpr std::size_t kBatchResults = 128;
+constexpr std::size_t kBatchResults = 32;
 constexpr auto kBatchInterval = std::chrono::milliseconds(40);
 
 }
