@@ -86,7 +86,9 @@ public:
     // Replaces how a file's duration text is read (on the reader's thread), for tests; the
     // default is readDuration.
     void setDurationReadFunction(DurationReader::ReadFunction read);
-    // The duration text of a file as the list shows it. Safe on any thread.
+    // The duration text of a file as the list shows it. Runs on the reader's thread: the toolkit's
+    // GetWMADuration keeps the WAV probe's record process-wide, so nothing else in the recorder
+    // may call it (nor readDuration) while a list lives.
     static QString readDuration(const QByteArray& path);
 
     // The folder of the latest refresh, as it was given.
