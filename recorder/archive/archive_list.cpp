@@ -6,6 +6,7 @@
 #include "core/toolkit_binding.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -304,14 +305,16 @@ void ArchiveList::applyDurations(const std::vector<DurationReader::Result>& batc
 
 void ArchiveList::watch(const QString& folder)
 {
+    // "/music/" and "/music" are one folder to the watcher.
+    const QString path = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
     const QStringList watched = m_watcher.directories();
-    if (watched.size() == 1 && watched.front() == folder)
+    if (watched.size() == 1 && watched.front() == path)
         return;
     if (!watched.isEmpty())
         m_watcher.removePaths(watched);
     // A folder that does not exist (yet) is not watched; the next refresh tries again.
-    if (!folder.isEmpty())
-        m_watcher.addPath(folder);
+    if (!path.isEmpty())
+        m_watcher.addPath(path);
 }
 
 void ArchiveList::folderChanged()
