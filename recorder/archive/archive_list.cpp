@@ -1,5 +1,6 @@
 #include "archive/archive_list.h"
 
+#include "archive/archive_item.h"
 #include "archive/flac_stream_info.h"
 
 #include "core/desktop_opener.h"
@@ -41,17 +42,6 @@ QString text(const char* toolkitText)
     return QString::fromUtf8(toolkitText ? toolkitText : "");
 }
 
-// The seconds a duration text ("m:ss" or "h:mm:ss") stands for; -1 while it is not known.
-qint64 durationSeconds(const QString& duration)
-{
-    if (duration.isEmpty())
-        return -1;
-    qint64 seconds = 0;
-    for (const QString& part : duration.split(QLatin1Char(':')))
-        seconds = seconds * 60 + part.toLongLong();
-    return seconds;
-}
-
 bool namesFlacFile(const char* name)
 {
     const std::size_t length = std::strlen(name);
@@ -59,71 +49,10 @@ bool namesFlacFile(const char* name)
     return length >= extension && strcasecmp(name + length - extension, ArchiveList::kFlacExtension) == 0;
 }
 
-// An item that sorts by its column's value: numbers, sizes and durations as numbers, the title
-// and type as text regardless of case; ties keep the search's order. The values are members, so
-// that sorting 10,000 items takes a few milliseconds.
-class ArchiveItem : public QTreeWidgetItem {
-public:
-    ArchiveItem(int number, qint64 bytes) : m_number(number), m_bytes(bytes) {}
-
-    void setDuration(const QString& duration)
-    {
-        m_seconds = durationSeconds(duration);
-        setText(ArchiveList::kDurationColumn, duration);
-    }
-
-    bool operator<(const QTreeWidgetItem& otherItem) const override
-    {
-        const auto& other = static_cast<const ArchiveItem&>(otherItem);
-        const int column = treeWidget() ? treeWidget()->sortColumn() : ArchiveList::kNumberColumn;
-        if (column == ArchiveList::kTitleColumn || column == ArchiveList::kTypeColumn) {
-            const int order = text(column).compare(other.text(column), Qt::CaseInsensitive);
-            if (order != 0)
-                return order < 0;
-        } else if (column == ArchiveList::kSizeColumn && m_bytes != other.m_bytes) {
-            return m_bytes < other.m_bytes;
-        } else if (column == ArchiveList::kDurationColumn && m_seconds != other.m_seconds) {
-            return m_seconds < other.m_seconds;
-        }
-        return m_number < other.m_number;
-    }
-
-private:
-    int m_number;
-    qint64 m_bytes;
-    qint64 m_seconds = -1;
-};
-
 void setDuration(QTreeWidgetItem* item, const QString& duration)
 {
     static_cast<ArchiveItem*>(item)->setDuration(duration);
 }
-
-// Sorting paused for a list's bulk change: items added or changed meanwhile are sorted once, when
-// it ends, instead of one at a time (10,000 single insertions into a sorted view take seconds).
-class SortingPause {
-public:
-    explicit SortingPause(QTreeWidget& list)
-        : m_list(&list)
-        , m_indicatorShown(list.header()->isSortIndicatorShown())
-    {
-        m_list->setSortingEnabled(false);
-    }
-    // Nothing to restore when the list went meanwhile (destroyed while a refresh pumped events).
-    ~SortingPause()
-    {
-        if (!m_list)
-            return;
-        m_list->setSortingEnabled(true);
-        m_list->header()->setSortIndicatorShown(m_indicatorShown);
-    }
-    SortingPause(const SortingPause&) = delete;
-    SortingPause& operator=(const SortingPause&) = delete;
-
-private:
-    QPointer<QTreeWidget> m_list;
-    const bool m_indicatorShown;
-};
 
 QString errorText(int error)
 {

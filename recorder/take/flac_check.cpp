@@ -204,6 +204,7 @@ void FlacReadBack::Shared::decode()
     }
     // Stops at the end of the stream, at a callback's abort, or at a broken stream.
     const bool decoded = FLAC__stream_decoder_process_until_end_of_stream(raw);
+    // finish answers only for the decoder's MD5 check, which is off: the answer tells nothing here.
     FLAC__stream_decoder_finish(raw);
     {
         const std::lock_guard<std::mutex> lock(mutex);
