@@ -119,7 +119,7 @@ SaveDialog::SaveDialog(Settings& settings, uint32_t rangeBytes, const Skin& skin
     m_maximise->setChecked(settings.maximizeOn != 0);
     m_fadeIn->setEnabled(m_fadeStart->isChecked());
     m_fadeOut->setEnabled(m_fadeEnd->isChecked());
-    g_toolkit.AddComboStrings(this, ids::kSaveFormatCombo, "MP3\0WMA\0WAV\0", 1, 100, 0);
+    g_toolkit.AddComboStrings(this, ids::kSaveFormatCombo, "MP3\0WMA\0WAV\0FLAC\0", 1, 100, 0);
     g_toolkit.AddComboStrings(this, ids::kSaveQualityCombo, "HIGH\0MEDIUM\0LOW\0", 1, 100, 0);
 
     // Fades that together outlast the selection are shown as none; the record keeps its values
@@ -132,7 +132,7 @@ SaveDialog::SaveDialog(Settings& settings, uint32_t rangeBytes, const Skin& skin
     setWindowTitle(QStringLiteral("SAVE AUDIO - LENGTH: ")
                    + QString::fromUtf8(g_toolkit.nanosec2time(static_cast<int64_t>(m_selectionMilliseconds * 10000))));
 
-    m_format = std::clamp(settings.saveFormat, 0, 2);
+    m_format = std::clamp(settings.saveFormat, 0, 3);
     m_quality = std::clamp(settings.saveQuality, 0, 2);
     m_formatCombo->setCurrentIndex(m_format);
     m_qualityCombo->setCurrentIndex(m_quality);

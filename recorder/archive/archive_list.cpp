@@ -1,18 +1,28 @@
 #include "archive/archive_list.h"
 
+#include "archive/archive_item.h"
+#include "archive/flac_stream_info.h"
+
 #include "core/desktop_opener.h"
 #include "core/toolkit_binding.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QUrl>
 
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
+#include <optional>
+#include <utility>
 
 namespace wavelark {
 
@@ -23,62 +33,25 @@ constexpr int kPathRole = Qt::UserRole;
 
 // Events are pumped at the first file found and then at this pace while the list fills: often
 // enough for a smooth window, rarely enough that painting the growing list does not dominate.
-constexpr qint64 kPumpIntervalMs = 25;
-
-// The refresh in progress. The toolkit's search takes a plain function without a context
-// argument, so its per-file function finds the refresh here; refreshes never nest.
-struct RefreshPass {
-    QPointer<ArchiveList> list;
-    const bool* startAgain;  // set when a refresh was asked for meanwhile: this pass is stale
-    int count = 0;
-    bool pumped = false;
-    QElapsedTimer sincePump;
-    QList<QTreeWidgetItem*> pending;  // made since the last pump, not yet in the list
-};
-RefreshPass* g_refreshPass = nullptr;
+constexpr qint64 kPumpIntervalMs = 15;
+// Requests go to the reader in blocks of this many as the list fills.
+constexpr std::size_t kRequestBlock = 256;
 
 QString text(const char* toolkitText)
 {
     return QString::fromUtf8(toolkitText ? toolkitText : "");
 }
 
-QTreeWidgetItem* makeItem(const char* path, const char* name, int number)
+bool namesFlacFile(const char* name)
 {
-    // The toolkit's helpers return rotating buffers: each is copied at once.
-    auto* item = new QTreeWidgetItem;
-    item->setText(ArchiveList::kNumberColumn, text(g_toolkit.lzdw2sz(number, 4)));
-    item->setText(ArchiveList::kTitleColumn, text(g_toolkit.cuts(name, 4)));
-    // Up to 4 GiB - 1 the size is exact; beyond, FileSize saturates and so does the column.
-    const auto kilobytes = static_cast<int32_t>(g_toolkit.FileSize(path) / 1024);
-    item->setText(ArchiveList::kSizeColumn, text(g_toolkit.dw2sz(kilobytes)) + QStringLiteral("kb"));
-    item->setText(ArchiveList::kTypeColumn, text(g_toolkit.rights(name, 3)).toLower());
-    item->setText(ArchiveList::kDurationColumn, text(g_toolkit.GetWMADuration(path)));
-    item->setData(ArchiveList::kTitleColumn, kPathRole, QByteArray(path));
-    return item;
+    const std::size_t length = std::strlen(name);
+    const std::size_t extension = sizeof ArchiveList::kFlacExtension - 1;
+    return length >= extension && strcasecmp(name + length - extension, ArchiveList::kFlacExtension) == 0;
 }
 
-// Adds the items made since the last pump and lets the window paint them. Returns false when
-// the list was destroyed meanwhile.
-bool flushAndPump(RefreshPass& pass)
+void setDuration(QTreeWidgetItem* item, const QString& duration)
 {
-    if (!pass.pending.isEmpty()) {
-        pass.list->addTopLevelItems(pass.pending);
-        pass.pending.clear();
-    }
-    QCoreApplication::processEvents();
-    pass.pumped = true;
-    pass.sincePump.restart();
-    return !pass.list.isNull();
-}
-
-int listFoundFile(const char* path, const char*, const char* name, int match)
-{
-    RefreshPass& pass = *g_refreshPass;
-    if (match)
-        pass.pending << makeItem(path, name, ++pass.count);
-    if ((!pass.pumped || pass.sincePump.elapsed() >= kPumpIntervalMs) && !flushAndPump(pass))
-        return 1;
-    return *pass.startAgain ? 1 : 0;
+    static_cast<ArchiveItem*>(item)->setDuration(duration);
 }
 
 QString errorText(int error)
@@ -87,6 +60,73 @@ QString errorText(int error)
 }
 
 }
+
+// The refresh in progress. The toolkit's search takes a plain function without a context
+// argument, so its per-file function finds the refresh here; refreshes never nest.
+struct ArchiveRefreshPass {
+    QPointer<ArchiveList> list;
+    const bool* startAgain;  // set when a refresh was asked for meanwhile: this pass is stale
+    int count = 0;
+    bool pumped = false;
+    QElapsedTimer sincePump;
+    QList<QTreeWidgetItem*> pending;  // made since the last pump, not yet in the list
+
+    static ArchiveRefreshPass* current;
+
+    QTreeWidgetItem* makeItem(const char* path, const char* name, int number, bool flac)
+    {
+        // The toolkit's helpers return rotating buffers: each is copied at once.
+        // Up to 4 GiB - 1 the size is exact; beyond, FileSize saturates and so does the column.
+        const uint32_t bytes = g_toolkit.FileSize(path);
+        auto* item = new ArchiveItem(number, bytes);
+        item->setText(ArchiveList::kNumberColumn, text(g_toolkit.lzdw2sz(number, 4)));
+        const int extension = flac ? static_cast<int>(sizeof ArchiveList::kFlacExtension) - 1 : 4;
+        item->setText(ArchiveList::kTitleColumn, text(g_toolkit.cuts(name, extension)));
+        item->setText(ArchiveList::kSizeColumn, text(g_toolkit.dw2sz(static_cast<int32_t>(bytes / 1024))) + QStringLiteral("kb"));
+        item->setText(ArchiveList::kTypeColumn, text(g_toolkit.rights(name, extension - 1)).toLower());
+        setDuration(item, QString());
+        item->setData(ArchiveList::kTitleColumn, kPathRole, QByteArray(path));
+        list->durationFor(item, QByteArray(path));
+        return item;
+    }
+
+    // Adds the items made since the last pump, selects those that were selected before, and
+    // lets the window paint them. Returns false when the list was destroyed meanwhile.
+    bool flushAndPump()
+    {
+        addPending();
+        list->sendRequests();
+        QCoreApplication::processEvents();
+        pumped = true;
+        sincePump.restart();
+        return !list.isNull();
+    }
+
+    void addPending()
+    {
+        if (pending.isEmpty())
+            return;
+        list->addTopLevelItems(pending);
+        if (!list->m_keptSelection.isEmpty())
+            for (QTreeWidgetItem* item : std::as_const(pending))
+                if (list->m_keptSelection.contains(ArchiveList::filePath(item)))
+                    item->setSelected(true);
+        pending.clear();
+    }
+
+    static int found(const char* path, const char*, const char* name, int match)
+    {
+        ArchiveRefreshPass& pass = *current;
+        const bool flac = !match && namesFlacFile(name);
+        if (match || flac)
+            pass.pending << pass.makeItem(path, name, ++pass.count, flac);
+        if ((!pass.pumped || pass.sincePump.elapsed() >= kPumpIntervalMs) && !pass.flushAndPump())
+            return 1;
+        return *pass.startAgain ? 1 : 0;
+    }
+};
+
+ArchiveRefreshPass* ArchiveRefreshPass::current = nullptr;
 
 ArchiveList::ArchiveList(const QFont& font, const QRect& geometry, QWidget* parent)
     : QTreeWidget(parent)
@@ -104,12 +144,113 @@ ArchiveList::ArchiveList(const QFont& font, const QRect& geometry, QWidget* pare
     for (int column = 0; column < kColumnCount; ++column) {
         setColumnWidth(column, columnWidths[column]);
         headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+        // A heading's first click sorts upward, the next reverses.
+        headerItem()->setData(column, Qt::InitialSortOrderRole, Qt::AscendingOrder);
     }
     QPalette listPalette = palette();
     listPalette.setColor(QPalette::Base, Qt::white);
     listPalette.setColor(QPalette::Text, Qt::black);
     setPalette(listPalette);
+    // The search's order (the running numbers) until a heading is clicked; its arrow shows from then.
+    header()->setSortIndicator(kNumberColumn, Qt::AscendingOrder);
+    setSortingEnabled(true);
+    header()->setSortIndicatorShown(false);
+    connect(header(), &QHeaderView::sectionClicked, this, [this] { header()->setSortIndicatorShown(true); });
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { openItem(item); });
+
+    m_watchTimer.setSingleShot(true);
+    connect(&m_watchTimer, &QTimer::timeout, this, [this] { refresh(m_folder); });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { folderChanged(); });
+    m_reader = std::make_unique<DurationReader>(this, readDuration,
+                                                [this](const std::vector<DurationReader::Result>& batch) { applyDurations(batch); });
+}
+
+ArchiveList::~ArchiveList()
+{
+    // The reader's thread ends before the items it reports on.
+    m_reader.reset();
+}
+
+QString ArchiveList::readDuration(const QByteArray& path)
+{
+    if (namesFlacFile(path.constData()))
+        if (const std::optional<int64_t> duration = flacDuration(path.constData()))
+            return text(g_toolkit.nanosec2time(*duration));
+    return text(g_toolkit.GetWMADuration(path.constData()));
+}
+
+void ArchiveList::setDurationReadFunction(DurationReader::ReadFunction read)
+{
+    m_reader->setReadFunction(std::move(read));
+}
+
+void ArchiveList::durationFor(QTreeWidgetItem* item, const QByteArray& path)
+{
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        return setDuration(item, text(g_toolkit.nanosec2time(0)));
+    KnownDuration known{status.st_size, status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec, QString()};
+    const auto earlier = m_known.constFind(path);
+    if (earlier != m_known.constEnd() && earlier->size == known.size && earlier->modified == known.modified
+        && !earlier->text.isEmpty()) {
+        setDuration(item, earlier->text);
+        known.text = earlier->text;
+    } else {
+        m_unsent.push_back(DurationReader::Request{m_generation, static_cast<int>(m_waiting.size()), path});
+        m_waiting.push_back(item);
+        ++m_durationsPending;
+    }
+    m_nextKnown.insert(path, known);
+    if (m_unsent.size() >= kRequestBlock)
+        sendRequests();
+}
+
+void ArchiveList::sendRequests()
+{
+    if (!m_unsent.empty())
+        m_reader->request(std::exchange(m_unsent, {}));
+}
+
+void ArchiveList::applyDurations(const std::vector<DurationReader::Result>& batch)
+{
+    std::optional<SortingPause> pause;
+    if (sortColumn() == kDurationColumn && !m_refreshing)
+        pause.emplace(*this);
+    for (const DurationReader::Result& result : batch) {
+        if (result.generation != m_generation || result.index < 0 || static_cast<std::size_t>(result.index) >= m_waiting.size())
+            continue;
+        QTreeWidgetItem* item = std::exchange(m_waiting[static_cast<std::size_t>(result.index)], nullptr);
+        if (!item)
+            continue;
+        setDuration(item, result.text);
+        --m_durationsPending;
+        // Noted for the next refresh, also when it arrives while this one is still listing.
+        const QByteArray path = filePath(item);
+        for (QHash<QByteArray, KnownDuration>* known : {&m_known, &m_nextKnown})
+            if (auto entry = known->find(path); entry != known->end())
+                entry->text = result.text;
+    }
+}
+
+void ArchiveList::watch(const QString& folder)
+{
+    // "/music/" and "/music" are one folder to the watcher.
+    const QString path = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+    const QStringList watched = m_watcher.directories();
+    if (watched.size() == 1 && watched.front() == path)
+        return;
+    if (!watched.isEmpty())
+        m_watcher.removePaths(watched);
+    // A folder that does not exist (yet) is not watched; the next refresh tries again.
+    if (!path.isEmpty())
+        m_watcher.addPath(path);
+}
+
+void ArchiveList::folderChanged()
+{
+    // At most two refreshes a second, the last change always followed by one.
+    if (!m_watchTimer.isActive())
+        m_watchTimer.start(static_cast<int>(std::max<qint64>(0, kWatchIntervalMs - m_sinceRefresh.elapsed())));
 }
 
 ArchiveList::RefreshResult ArchiveList::refresh(const QString& folder)
@@ -122,14 +263,24 @@ ArchiveList::RefreshResult ArchiveList::refresh(const QString& folder)
     QPointer<ArchiveList> self(this);
     m_refreshing = true;
     RefreshResult result = RefreshResult::Listed;
+    std::optional<SortingPause> pause(std::in_place, *this);
     do {
         m_refreshAgain = false;
+        m_keptSelection.clear();
+        for (const QTreeWidgetItem* item : selectedItems())
+            m_keptSelection.insert(filePath(item));
+        m_reader->forgetBefore(++m_generation);
+        m_waiting.clear();
+        m_unsent.clear();
+        m_durationsPending = 0;
+        m_nextKnown.clear();
         clear();
-        RefreshPass pass {self, &m_refreshAgain, 0, false, {}, {}};
+        watch(m_folder);
+        ArchiveRefreshPass pass {self, &m_refreshAgain, 0, false, {}, {}};
         pass.sincePump.start();
-        g_refreshPass = &pass;
-        const int searched = g_toolkit.SearchFiles(m_folder.toUtf8().constData(), kExtensions, listFoundFile, 1);
-        g_refreshPass = nullptr;
+        ArchiveRefreshPass::current = &pass;
+        const int searched = g_toolkit.SearchFiles(m_folder.toUtf8().constData(), kExtensions, ArchiveRefreshPass::found, 1);
+        ArchiveRefreshPass::current = nullptr;
         if (self.isNull()) {
             qDeleteAll(pass.pending);
             return RefreshResult::Abandoned;
@@ -137,10 +288,17 @@ ArchiveList::RefreshResult ArchiveList::refresh(const QString& folder)
         if (m_refreshAgain)
             qDeleteAll(pass.pending);
         else
-            addTopLevelItems(pass.pending);
+            pass.addPending();
+        sendRequests();
+        // What this refresh listed is what the next one can take the durations of.
+        m_known.swap(m_nextKnown);
+        m_nextKnown.clear();
         result = searched == -1 ? RefreshResult::FolderUnreadable : RefreshResult::Listed;
     } while (m_refreshAgain);
+    m_keptSelection.clear();
     m_refreshing = false;
+    pause.reset();
+    m_sinceRefresh.start();
     return result;
 }
 

@@ -134,7 +134,7 @@ bool clampSettings(Settings& settings, const QString& fallbackArchiveFolder)
     changed |= clampField<uint32_t>(settings.selectionEnd, 0, kViewColumns);
     changed |= clampField<uint32_t>(settings.fadeStartLength, 0, kLongestFade);
     changed |= clampField<uint32_t>(settings.fadeEndLength, 0, kLongestFade);
-    changed |= clampField<int32_t>(settings.saveFormat, 0, 2);
+    changed |= clampField<int32_t>(settings.saveFormat, 0, 3);
     changed |= clampField<int32_t>(settings.saveQuality, 0, 2);
     for (int32_t* flag : {&settings.monitorThru, &settings.recordEnabled, &settings.playEnabled,
                           &settings.fadeStartOn, &settings.fadeEndOn, &settings.maximizeOn,

@@ -43,15 +43,15 @@ bool readAt(int descriptor, uint8_t* bytes, std::size_t count, off_t offset)
 
 }
 
-SaveResult copyRangeToTemporaryWav(const std::string& takePath, SaveRange range, const std::string& temporaryPath,
-                                   const BlockProgress& progress)
+namespace {
+
+// Opens the raw take for a range and checks that it reaches the range's end.
+SaveResult openTakeRange(const std::string& takePath, SaveRange range, FileDescriptor& take)
 {
     if (!range.valid())
         return failedSave(SaveFailure::InvalidRange,
                        "The selection is empty or does not hold whole frames. Nothing was saved.");
-    if (uint64_t{kWavHeaderBytes} + range.bytes() > kLargestWavLength)
-        return failedSave(SaveFailure::InvalidRange, "The selection is too long for a WAV file. Nothing was saved.");
-    FileDescriptor take(::open(takePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    take = FileDescriptor(::open(takePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!take.isOpen())
         return failedSave(SaveFailure::TakeUnreadable,
                        "The recording " + quotedPath(takePath) + " could not be opened: " + systemReason() + ". Nothing was saved.");
@@ -62,6 +62,28 @@ SaveResult copyRangeToTemporaryWav(const std::string& takePath, SaveRange range,
     if (static_cast<uint64_t>(status.st_size) < range.end)
         return failedSave(SaveFailure::InvalidRange,
                        "The selection reaches past the end of the recording. Nothing was saved.");
+    return {};
+}
+
+}
+
+SaveResult checkTakeRange(const std::string& takePath, SaveRange range)
+{
+    FileDescriptor take;
+    return openTakeRange(takePath, range, take);
+}
+
+SaveResult copyRangeToTemporaryWav(const std::string& takePath, SaveRange range, const std::string& temporaryPath,
+                                   const BlockProgress& progress)
+{
+    if (!range.valid())
+        return failedSave(SaveFailure::InvalidRange,
+                       "The selection is empty or does not hold whole frames. Nothing was saved.");
+    if (uint64_t{kWavHeaderBytes} + range.bytes() > kLargestWavLength)
+        return failedSave(SaveFailure::InvalidRange, "The selection is too long for a WAV file. Nothing was saved.");
+    FileDescriptor take;
+    if (SaveResult opened = openTakeRange(takePath, range, take); !opened.ok())
+        return opened;
 
     // The toolkit writes the header; it answers 0 both for success and for a file it could not
     // create, so the file is checked to hold exactly the header. Its last call is the close that

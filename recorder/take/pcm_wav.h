@@ -25,6 +25,11 @@ namespace wavelark {
 SaveResult copyRangeToTemporaryWav(const std::string& takePath, SaveRange range, const std::string& temporaryPath,
                                    const BlockProgress& progress);
 
+// Checks that the range can be read from the raw take at takePath: whole frames, not empty, a
+// regular file that reaches the range's end. The failures are copyRangeToTemporaryWav's
+// (InvalidRange, TakeUnreadable), with the same messages.
+SaveResult checkTakeRange(const std::string& takePath, SaveRange range);
+
 // Rewrites the RIFF size (offset 4) and the data size (offset 40) of a WAV file with a 44-byte
 // header from its length L: L - 36 and L - 44.
 SaveResult fixWavSizes(const std::string& path);

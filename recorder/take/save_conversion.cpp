@@ -1,6 +1,9 @@
 #include "take/save_conversion.h"
 
-#include "take/pcm_blocks.h"
+#include "take/archive_side_file.h"
+#include "take/flac_check.h"
+#include "take/flac_encoder.h"
+#include "take/pcm_wav.h"
 
 #include "core/file_toolbox.h"
 #include "core/take_format.h"
@@ -22,20 +25,6 @@
 namespace wavelark {
 
 namespace {
-
-// Why a converter that could create its side file still failed to write it: a file system without
-// room, else the reason its last call left (the converters built on stdio end on the failing
-// write or close), else what is known.
-std::string writeFailureReason(const std::string& sidePath, int converterReason)
-{
-    const std::string folder = sidePath.substr(0, sidePath.rfind('/') + 1);
-    struct statvfs room {};
-    if (::statvfs(folder.empty() ? "." : folder.c_str(), &room) == 0 && room.f_bavail == 0)
-        return std::strerror(ENOSPC);
-    if (converterReason != 0)
-        return std::strerror(converterReason);
-    return "the converter stopped without a reason";
-}
 
 bool isRegularFile(const std::string& path)
 {
@@ -100,6 +89,8 @@ const char* saveExtension(SaveFormat format)
         return ".mp3";
     case SaveFormat::Wma:
         return ".wma";
+    case SaveFormat::Flac:
+        return ".flac";
     case SaveFormat::Wav:
         break;
     }
@@ -124,34 +115,63 @@ ConversionSettings conversionSettings(SaveFormat format, SaveQuality quality)
         settings.wavSampleRate = kWavRates.at(index);
         settings.wavBits = kWavBits.at(index);
         break;
+    case SaveFormat::Flac:
+        settings.flacLevel = std::array<int, 3>{kSmallestFlacLevel, kDefaultFlacLevel, kFastestFlacLevel}.at(index);
+        break;
     }
     return settings;
 }
 
+SaveResult saveFlacFile(const PcmRegion& source, const std::string& destinationPath, SaveQuality quality,
+                        const SorvakTags* tags, SorvakProgressFunction progress)
+{
+    const std::string sidePath = sidePathOf(destinationPath);
+    if (SaveResult created = createSideFile(sidePath, destinationPath); !created.ok())
+        return created;
+    // The read-back decodes the file as it is written, on a second core while the encoder uses one.
+    FlacReadBack readBack(sidePath, source);
+    const std::optional<std::string> failure =
+        encodeFlac(source, sidePath, conversionSettings(SaveFormat::Flac, quality).flacLevel, tags, progress,
+                   [&readBack] { readBack.written(); });
+    const std::optional<std::string> difference = readBack.finish(!failure);
+    SaveResult result;
+    if (failure)
+        result = failedConversion(destinationPath, *failure);
+    else if (difference)
+        result = failedSave(SaveFailure::Verification, "The saved file " + quotedPath(destinationPath)
+                                                           + " does not hold the selection (" + *difference + "); it was not kept.");
+    return placeSideFile(result, sidePath, destinationPath);
+}
+
 SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::string& destinationPath,
                                SaveFormat format, SaveQuality quality, uint32_t rangeBytes,
-                               SorvakProgressFunction progress)
+                               SorvakProgressFunction progress, const SorvakTags* tags)
 {
-    auto failed = [&](const std::string& why) {
-        return failedSave(SaveFailure::Conversion, "The file " + quotedPath(destinationPath) + " could not be saved: " + why + ".");
-    };
+    auto failed = [&](const std::string& why) { return failedConversion(destinationPath, why); };
     const ConversionSettings settings = conversionSettings(format, quality);
     // The converters answer only "failed" for a source they cannot read and for a destination they
     // cannot write: both ends are opened here first, so that either is reported with its reason.
     if (!FileDescriptor(::open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)).isOpen())
         return failed("the temporary file " + quotedPath(temporaryPath) + " could not be read: " + systemReason());
+    if (format == SaveFormat::Flac) {
+        std::string why;
+        const std::optional<PcmWav> wav = openPcmWav(temporaryPath, &why, PcmAccess::ReadOnly);
+        if (!wav)
+            return failed("the temporary file " + quotedPath(temporaryPath) + " could not be read: " + why);
+        if (wav->format.sampleRate != kTakeSampleRate || wav->format.channels != 2 || wav->format.bitsPerSample != 16)
+            return failed("the temporary file " + quotedPath(temporaryPath) + " is not 44100 Hz 16-bit stereo");
+        return saveFlacFile(wav->region, destinationPath, quality, tags, progress);
+    }
+    if (hasTags(tags) && format != SaveFormat::Wav)
+        return failed("its tags can only be written by the toolkit's tagged converters");
     // The converter writes beside the destination, so an existing file of that name survives a
     // failed conversion and no half-written file is ever found under the destination's name.
     const std::string sidePath = sidePathOf(destinationPath);
-    const char* side = sidePath.c_str();
-    // A side file left by an interrupted save goes first: the one the converter writes is new.
-    ::unlink(side);
-    FileDescriptor created(::open(side, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!created.isOpen())
-        return failed(systemReason());
-    created.close();
+    if (SaveResult created = createSideFile(sidePath, destinationPath); !created.ok())
+        return created;
 
     const char* source = temporaryPath.c_str();
+    const char* side = sidePath.c_str();
     constexpr std::array<const char*, 3> kFormatNames = {"MP3", "WMA", "WAV"};
     // The converter's status, in WAV2MP3's codes, and the errno its last call left, taken at once.
     constexpr int kConverted = 0;
@@ -167,6 +187,7 @@ SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::stri
         status = g_toolkit.WAV2WMA(source, side, settings.wmaBitRate, progress) == 0 ? kConverted : kDestinationUnwritable;
         break;
     case SaveFormat::Wav:
+    case SaveFormat::Flac:
         status = g_toolkit.ResampleWAV(source, side, settings.wavSampleRate, settings.wavBits, 2, 1.0, progress)
                      ? kConverted
                      : kDestinationUnwritable;
@@ -189,15 +210,7 @@ SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::stri
         result = failed(converterFailure);
     else
         result = checkWrittenFile(sidePath, destinationPath, format, settings, rangeBytes / 4);
-    // A folder entry that could not be forced to the disk still holds the file in place: the save
-    // is done, as the archive list shows it.
-    if (result.ok())
-        if (const std::optional<FileFailure> failure = moveIntoPlace(sidePath, destinationPath);
-            failure && failure->step != FileFailure::Step::SyncingFolder)
-            result = failed(failure->reason());
-    if (!result.ok())
-        ::unlink(side);
-    return result;
+    return placeSideFile(result, sidePath, destinationPath);
 }
 
 std::size_t longestFileName(const std::string& folder)

@@ -1,12 +1,13 @@
-// The save's conversion: one of the toolkit's converters writes the archive file from the
-// temporary WAV into a side file beside the destination, which is read back and checked before it
-// is renamed into place.
+// The save's conversion: one of the toolkit's converters (or, for FLAC, libFLAC) writes the
+// archive file from the temporary WAV into a side file beside the destination, which is read back
+// and checked before it is renamed into place.
 //
 // Thread: the window thread (long operations); the toolkit must be bound (g_toolkit).
 // Errors: a SaveResult (take/save_result.h) whose message gives the system's reason where a
 // system call failed. A failed conversion or check leaves no partial file.
 #pragma once
 
+#include "take/pcm_blocks.h"
 #include "take/save_result.h"
 
 #include "sorvak.h"
@@ -18,21 +19,24 @@
 namespace wavelark {
 
 // The archive formats, in the order of the save dialog's format list.
-enum class SaveFormat { Mp3 = 0, Wma = 1, Wav = 2 };
+// The indices are stored in the settings record: they never change meaning.
+enum class SaveFormat { Mp3 = 0, Wma = 1, Wav = 2, Flac = 3 };
 // The qualities, in the order of the save dialog's quality list.
 enum class SaveQuality { High = 0, Medium = 1, Low = 2 };
 
-// ".mp3", ".wma" or ".wav".
+// ".mp3", ".wma", ".wav" or ".flac".
 const char* saveExtension(SaveFormat format);
 
 // What a converter is asked for, by format and quality: MP3 at 256/128/64 kbit/s and 44100 Hz;
 // WMA always with the bit-rate value 192 (the toolkit writes 128 kbit/s); WAV at 44100/16,
-// 22050/16 or 11025/8, two channels, speed 1.0.
+// 22050/16 or 11025/8, two channels, speed 1.0; FLAC at compression level 8/5/0 (smaller or
+// faster, every level lossless).
 struct ConversionSettings {
     int mp3BitRate = 0;    // kbit/s, MP3 only
     int wmaBitRate = 0;    // WMA only
     int wavSampleRate = 0; // WAV only
     int wavBits = 0;       // WAV only
+    int flacLevel = 0;     // FLAC only
 };
 ConversionSettings conversionSettings(SaveFormat format, SaveQuality quality);
 
@@ -42,11 +46,24 @@ ConversionSettings conversionSettings(SaveFormat format, SaveQuality quality);
 // that a folder that cannot take it is reported with the system's reason; the side file replaces
 // the destination only once it has been read back: it must exist and hold the range's duration
 // (rangeBytes of the take) within one codec frame (MP3 1152, WMA 2048 samples, WAV one frame at
-// its rate). A failed conversion or check leaves no partial file and keeps an existing file of
-// the destination's name as it was.
+// its rate). FLAC is encoded from the temporary WAV's data, which must be 44100 Hz 16-bit stereo,
+// and read back as saveFlacFile does. tags (caller-owned, read during the call; null for none) go
+// into a FLAC file as Vorbis comments; a WAV file carries none, so they are left out of it; MP3
+// and WMA files are tagged by the toolkit's tagged converters (WAV2MP3Tagged, WAV2WMATagged),
+// not here, so tags with a field set fail those formats before anything is written. A failed
+// conversion or check leaves no partial file and keeps an existing file of the destination's name
+// as it was.
 SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::string& destinationPath,
                                SaveFormat format, SaveQuality quality, uint32_t rangeBytes,
-                               SorvakProgressFunction progress);
+                               SorvakProgressFunction progress, const SorvakTags* tags = nullptr);
+
+// Writes the FLAC archive file destinationPath from the 16-bit stereo frames of source (the raw
+// take's range, or the temporary WAV's data) at the quality's level, with tags, in the side file;
+// the side file replaces the destination only once it has been decoded back and found to hold
+// exactly source's frames, every sample, with a matching MD5 signature (take/flac_check.h).
+// progress follows the encoding. Failures as convertTemporaryWav's.
+SaveResult saveFlacFile(const PcmRegion& source, const std::string& destinationPath, SaveQuality quality,
+                        const SorvakTags* tags, SorvakProgressFunction progress);
 
 // The longest file name, in bytes, that the file system of folder takes (255 where it cannot be
 // asked, as for a folder that does not exist).

@@ -2,7 +2,9 @@
 // (temp.wav in the data folder, take/pcm_wav.h), the fades and the optional maximise are applied
 // to that file in place (take/fade_pass.h), and one of the toolkit's converters writes the
 // archive file from it, which is then read back and checked (take/save_conversion.h). This file
-// runs the steps in order and reports their phases.
+// runs the steps in order and reports their phases. A FLAC save without fades or maximise takes
+// the direct path instead: the range of the raw take goes to the encoder as it is, so the file
+// holds exactly the selected frames (no temporary file, no pass).
 //
 // Thread: the window thread, like every long operation of the recorder. Nothing here touches a
 // widget: the caller shows progress and pumps events from the progress functions, which are
@@ -49,7 +51,12 @@ struct SaveJob {
     FadeSettings fades;
     SaveFormat format = SaveFormat::Mp3;
     SaveQuality quality = SaveQuality::High;
+    const SorvakTags* tags = nullptr; // caller-owned, read during saveRange; see convertTemporaryWav
 };
+
+// True when the fades or the maximise change the samples: a fade whose box is on with a length
+// above 0 ms, or the maximise.
+bool changesSamples(const FadeSettings& fades);
 
 // The whole save: copy (Preparing), the fade and maximise pass's scan (Scanning) and rewrite
 // (Processing), then the conversion and its check (Converting), stopping at the first failure.

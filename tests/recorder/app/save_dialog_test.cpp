@@ -240,6 +240,36 @@ TEST_F(SaveDialogTest, SaveStoresTheChoicesInMilliseconds)
     EXPECT_TRUE(choices.fades.maximiseOn);
 }
 
+// FLAC is the fourth "Save As" entry, after the three whose stored indices keep their meaning; it
+// has the three qualities (its compression levels) and is stored as 3.
+TEST_F(SaveDialogTest, FlacIsTheFourthEntryWithItsQualitiesAndIsStoredAsThree)
+{
+    m_settings.saveFormat = 3;
+    m_settings.saveQuality = 1;
+    auto dialog = open(5000);
+    auto* format = control<QComboBox>(*dialog, ids::kSaveFormatCombo);
+    auto* quality = control<QComboBox>(*dialog, ids::kSaveQualityCombo);
+    ASSERT_EQ(format->count(), 4);
+    EXPECT_EQ(format->itemText(0) + format->itemText(1) + format->itemText(2), QStringLiteral("MP3WMAWAV"));
+    EXPECT_EQ(format->currentText(), QStringLiteral("FLAC"));
+    EXPECT_TRUE(quality->isEnabled());
+    EXPECT_EQ(quality->currentText(), QStringLiteral("MEDIUM"));
+    // Through WMA (fixed HIGH) and back: the quality can be chosen again.
+    format->setCurrentIndex(1);
+    EXPECT_FALSE(quality->isEnabled());
+    format->setCurrentIndex(3);
+    EXPECT_TRUE(quality->isEnabled());
+    quality->setCurrentIndex(2);
+    typeName(*dialog, QStringLiteral("master"));
+    pressSave(*dialog);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(m_settings.saveFormat, 3);
+    EXPECT_EQ(m_settings.saveQuality, 2);
+    EXPECT_EQ(dialog->choices().format, SaveFormat::Flac);
+    EXPECT_EQ(dialog->choices().quality, SaveQuality::Low);
+    EXPECT_EQ(dialog->choices().fileName(), "master.flac");
+}
+
 struct LengthCase {
     int format; // the format list's index
     int overBy; // name + extension against the longest file name of the archive folder
@@ -274,7 +304,8 @@ TEST_P(SaveDialogNameLength, ANameTooLongForTheFileSystemIsRefused)
 
 INSTANTIATE_TEST_SUITE_P(Lengths, SaveDialogNameLength,
                          ::testing::Values(LengthCase{0, 0, true}, LengthCase{2, 0, true}, LengthCase{1, -1, true},
-                                           LengthCase{0, 1, false}, LengthCase{2, 1, false}, LengthCase{0, 9, false}),
+                                           LengthCase{0, 1, false}, LengthCase{2, 1, false}, LengthCase{0, 9, false},
+                                           LengthCase{3, 0, true}, LengthCase{3, 1, false}),
                          [](const auto& info) { return "Row" + std::to_string(info.index); });
 
 // A file of the same name in the archive is replaced only when the user says so; No goes back to

@@ -1,6 +1,7 @@
-// The archive list over files written by other programs (ffmpeg, sox, lame): its columns, Delete
-// and double-click at each file's real path, and refreshes that are re-entered, interrupted or
-// pointed at a missing folder.
+// The archive list over files written by other programs (ffmpeg, sox, lame, flac): its columns,
+// Delete and double-click at each file's real path, refreshes that are re-entered, interrupted or
+// pointed at a missing folder, sorting by a heading's click, the folder watcher, and durations
+// read off the window thread.
 
 #include "archive/archive_list.h"
 
@@ -14,8 +15,13 @@
 #include <QTest>
 #include <QUrl>
 
+#include <QHeaderView>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
@@ -26,13 +32,18 @@ namespace {
 namespace fs = std::filesystem;
 
 // Sources made once for the whole suite: 2 s of WAV (ffmpeg), 3 s of MP3 (lame from a WAV of
-// ffmpeg), 65 s of WMA (ffmpeg) and 4 s of WAV (sox), all 44100 Hz stereo.
+// ffmpeg), 65 s of WMA (ffmpeg), 4 s of WAV (sox), the same 4 s as FLAC (flac) and that FLAC with
+// an ID3v2 tag of 300 bytes in front, and 12 minutes of silence as FLAC (ffmpeg), all 44100 Hz
+// stereo.
 struct Sources {
     testing::TemporaryFolder folder;
     fs::path wav = folder.path() / "two.wav";
     fs::path mp3 = folder.path() / "three.mp3";
     fs::path wma = folder.path() / "sixtyfive.wma";
     fs::path soxWav = folder.path() / "four.wav";
+    fs::path flac = folder.path() / "four.flac";
+    fs::path taggedFlac = folder.path() / "tagged.flac";
+    fs::path longFlac = folder.path() / "twelve.flac";
 };
 
 // Answers a message box by clicking one of its buttons.
@@ -64,6 +75,12 @@ protected:
         run("ffmpeg -nostdin -y -f lavfi -i sine=frequency=330:duration=65 -ac 2 -ar 44100 -c:a wmav2 -b:a 128k '"
             + sources.wma.string() + "'");
         run("sox -n -r 44100 -c 2 -b 16 '" + sources.soxWav.string() + "' synth 4 sine 550");
+        run("flac -s -f -o '" + sources.flac.string() + "' '" + sources.soxWav.string() + "'");
+        // An ID3v2.3 header whose body (synchsafe size 2 × 128 + 34 = 290) is padding.
+        std::string tag("ID3\x03\x00\x00\x00\x00\x02\x22", 10);
+        tag.append(290, '\0');
+        testing::writeFile(sources.taggedFlac, tag + testing::readFile(sources.flac));
+        run("ffmpeg -nostdin -y -f lavfi -i anullsrc=r=44100:cl=stereo -t 720 -c:a flac '" + sources.longFlac.string() + "'");
     }
     static void TearDownTestSuite() { s_sources.reset(); }
 
@@ -74,6 +91,26 @@ protected:
     }
 
     fs::path archive() const { return m_archive.path(); }
+    // Refreshes and waits (with a deadline) until the durations have been read.
+    ArchiveList::RefreshResult refreshAndRead()
+    {
+        const ArchiveList::RefreshResult result = m_list->refresh(archiveFolder());
+        EXPECT_TRUE(testing::pumpUntil([&] { return !m_list->durationsPending(); }));
+        return result;
+    }
+    QStringList titlesInOrder() const
+    {
+        QStringList titles;
+        for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+            titles << m_list->topLevelItem(row)->text(ArchiveList::kTitleColumn);
+        return titles;
+    }
+    void clickHeading(int column) const
+    {
+        QHeaderView* header = m_list->header();
+        const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    }
     QString archiveFolder() const { return QString::fromStdString(archive().string() + "/"); }
     void copy(const fs::path& source, const std::string& name) const { fs::copy_file(source, archive() / name); }
 
@@ -138,8 +175,14 @@ TEST_F(ArchiveListTest, ListsTheFolderOwnAudioFilesWithTheirColumns)
     testing::writeFile(archive() / "kilo.mp3", std::string(1024, 'k'));
     fs::create_directory(archive() / "older");
     copy(s_sources->wav, "older/inside.wav");
+    // FLAC by its whole extension in any case, its duration from STREAMINFO (also behind an ID3v2
+    // tag); a name that only ends in "flac" is not one.
+    copy(s_sources->flac, "Master.flac");
+    copy(s_sources->taggedFlac, "Tagged.FLAC");
+    copy(s_sources->flac, "song.xflac");
+    testing::writeFile(archive() / "fake.flac", std::string(5000, 'f'));
 
-    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    ASSERT_EQ(refreshAndRead(), ArchiveList::RefreshResult::Listed);
 
     const std::map<QString, QStringList> expected = {
         {"two seconds", {"two seconds", sizeText(s_sources->wav), "wav", "0:02"}},
@@ -150,6 +193,9 @@ TEST_F(ArchiveListTest, ListsTheFolderOwnAudioFilesWithTheirColumns)
         // Not audio at all: no duration can be told.
         {"short", {"short", "0kb", "wav", "0:00"}},
         {"kilo", {"kilo", "1kb", "mp3", "0:00"}},
+        {"Master", {"Master", sizeText(s_sources->flac), "flac", "0:04"}},
+        {"Tagged", {"Tagged", sizeText(s_sources->taggedFlac), "flac", "0:04"}},
+        {"fake", {"fake", "4kb", "flac", "0:00"}},
     };
     std::map<QString, QStringList> rows = rowsByTitle();
     ASSERT_EQ(rows.size(), expected.size());
@@ -164,6 +210,7 @@ TEST_F(ArchiveListTest, ListsTheFolderOwnAudioFilesWithTheirColumns)
         EXPECT_EQ(m_list->topLevelItem(row)->text(ArchiveList::kNumberColumn), QString::asprintf("%04d", row + 1));
     EXPECT_EQ(ArchiveList::filePath(itemTitled("Take")), QByteArray((archive() / "Take.WAV").c_str()));
     EXPECT_EQ(ArchiveList::filePath(itemTitled("Loop.")), QByteArray((archive() / "Loop.xwav").c_str()));
+    EXPECT_EQ(ArchiveList::filePath(itemTitled("Tagged")), QByteArray((archive() / "Tagged.FLAC").c_str()));
 }
 
 TEST_F(ArchiveListTest, DeleteRemovesTheSelectedFilesAtTheirRealPaths)
@@ -171,6 +218,7 @@ TEST_F(ArchiveListTest, DeleteRemovesTheSelectedFilesAtTheirRealPaths)
     copy(s_sources->soxWav, "Take.WAV");
     copy(s_sources->soxWav, "Loop.xwav");
     copy(s_sources->mp3, "keep.mp3");
+    copy(s_sources->flac, "Master.Flac");
     // The lower-case spelling that a name rebuilt from the list would reach, beside the real one.
     copy(s_sources->wav, "Take.wav");
     ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
@@ -178,16 +226,17 @@ TEST_F(ArchiveListTest, DeleteRemovesTheSelectedFilesAtTheirRealPaths)
     ASSERT_EQ(takes.size(), 2);
     for (QTreeWidgetItem* take : takes)
         take->setSelected(ArchiveList::filePath(take).endsWith("Take.WAV"));
-    select({"Loop."});
+    select({"Loop.", "Master"});
 
     m_boxes.onTitle("Delete Selected", clicking(QMessageBox::Yes));
     const ArchiveList::DeleteOutcome outcome = m_list->deleteSelected(nullptr);
 
     EXPECT_EQ(outcome.status, ArchiveList::DeleteOutcome::Status::Done);
     EXPECT_TRUE(outcome.failed.isEmpty());
-    EXPECT_EQ(outcome.deleted.size(), 2);
+    EXPECT_EQ(outcome.deleted.size(), 3);
     EXPECT_FALSE(fs::exists(archive() / "Take.WAV"));
     EXPECT_FALSE(fs::exists(archive() / "Loop.xwav"));
+    EXPECT_FALSE(fs::exists(archive() / "Master.Flac"));
     EXPECT_TRUE(fs::exists(archive() / "Take.wav"));
     EXPECT_TRUE(fs::exists(archive() / "keep.mp3"));
     ASSERT_EQ(m_boxes.seen().size(), 1u);
@@ -303,6 +352,100 @@ TEST_F(ArchiveListTest, MissingFolderLeavesTheListEmpty)
     fs::remove_all(archive());
     EXPECT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::FolderUnreadable);
     EXPECT_EQ(m_list->topLevelItemCount(), 0);
+}
+
+// A click on a heading sorts by its column, a second click reverses: sizes and durations by
+// value (10 kb above 9 kb, 12:00 above 1:05), titles regardless of case.
+TEST_F(ArchiveListTest, AClickOnAHeadingSortsByItsColumnAndASecondReverses)
+{
+    copy(s_sources->longFlac, "beta.flac");
+    copy(s_sources->wma, "Alpha.wma");
+    copy(s_sources->mp3, "gamma.mp3");
+    testing::writeFile(archive() / "delta.wav", std::string(9 * 1024, 'd'));
+    testing::writeFile(archive() / "Epsilon.wav", std::string(10 * 1024, 'e'));
+    ASSERT_EQ(refreshAndRead(), ArchiveList::RefreshResult::Listed);
+    m_list->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_list.get()));
+    ASSERT_EQ(itemTitled("beta")->text(ArchiveList::kDurationColumn), "12:00");
+
+    clickHeading(ArchiveList::kTitleColumn);
+    EXPECT_EQ(titlesInOrder().join(','), "Alpha,beta,delta,Epsilon,gamma");
+    clickHeading(ArchiveList::kTitleColumn);
+    EXPECT_EQ(titlesInOrder().join(','), "gamma,Epsilon,delta,beta,Alpha");
+
+    clickHeading(ArchiveList::kSizeColumn);
+    const QStringList bySize = titlesInOrder();
+    EXPECT_EQ(bySize.mid(0, 2).join(','), "delta,Epsilon");
+    for (int row = 1; row < m_list->topLevelItemCount(); ++row)
+        EXPECT_LE(fs::file_size(ArchiveList::filePath(m_list->topLevelItem(row - 1)).toStdString()),
+                  fs::file_size(ArchiveList::filePath(m_list->topLevelItem(row)).toStdString()));
+
+    clickHeading(ArchiveList::kDurationColumn);
+    EXPECT_EQ(titlesInOrder().mid(2).join(','), "gamma,Alpha,beta");
+    clickHeading(ArchiveList::kDurationColumn);
+    EXPECT_EQ(titlesInOrder().mid(0, 3).join(','), "beta,Alpha,gamma");
+
+    // The numbers go with their files; sorted by them again the list is in the search's order.
+    clickHeading(ArchiveList::kNumberColumn);
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        EXPECT_EQ(m_list->topLevelItem(row)->text(ArchiveList::kNumberColumn), QString::asprintf("%04d", row + 1));
+    clickHeading(ArchiveList::kNumberColumn);
+    EXPECT_EQ(m_list->topLevelItem(0)->text(ArchiveList::kNumberColumn), "0005");
+}
+
+// Files another program adds to or removes from the folder appear and go without a refresh being
+// asked for; the selection stays on its file.
+TEST_F(ArchiveListTest, FilesAddedOrRemovedByAnotherProgramAppearAndGo)
+{
+    copy(s_sources->mp3, "kept.mp3");
+    ASSERT_EQ(refreshAndRead(), ArchiveList::RefreshResult::Listed);
+    select({"kept"});
+
+    copy(s_sources->flac, "arrived.flac");
+    ASSERT_TRUE(testing::pumpUntil([&] { return itemTitled("arrived") != nullptr && !m_list->durationsPending(); },
+                                   std::chrono::seconds(10)));
+    EXPECT_EQ(itemTitled("arrived")->text(ArchiveList::kDurationColumn), "0:04");
+    EXPECT_TRUE(itemTitled("kept")->isSelected());
+    EXPECT_FALSE(itemTitled("arrived")->isSelected());
+
+    fs::remove(archive() / "arrived.flac");
+    ASSERT_TRUE(testing::pumpUntil([&] { return itemTitled("arrived") == nullptr; }, std::chrono::seconds(10)));
+    EXPECT_EQ(m_list->topLevelItemCount(), 1);
+}
+
+// The refresh lists the names and returns while the durations are still being read (here held
+// back until released), so the window never waits for the files' headers; they are filled in
+// later, and a second refresh of unchanged files reads none again.
+TEST_F(ArchiveListTest, TheRefreshReturnsBeforeTheDurationsAreRead)
+{
+    for (int index = 0; index < 300; ++index)
+        copy(s_sources->wav, "take " + std::to_string(index) + ".wav");
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto reads = std::make_shared<std::atomic<int>>(0);
+    m_list->setDurationReadFunction([released, reads](const QByteArray& path) {
+        // A deadline, so that a failing test never hangs.
+        released.wait_for(std::chrono::seconds(20));
+        ++*reads;
+        return ArchiveList::readDuration(path);
+    });
+
+    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    EXPECT_EQ(m_list->topLevelItemCount(), 300);
+    EXPECT_TRUE(m_list->durationsPending());
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        EXPECT_EQ(m_list->topLevelItem(row)->text(ArchiveList::kDurationColumn), "");
+
+    release.set_value();
+    ASSERT_TRUE(testing::pumpUntil([&] { return !m_list->durationsPending(); }));
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        EXPECT_EQ(m_list->topLevelItem(row)->text(ArchiveList::kDurationColumn), "0:02");
+    EXPECT_EQ(reads->load(), 300);
+
+    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    EXPECT_FALSE(m_list->durationsPending());
+    EXPECT_EQ(itemTitled("take 7")->text(ArchiveList::kDurationColumn), "0:02");
+    EXPECT_EQ(reads->load(), 300);
 }
 
 }

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClampCase{"RecordDeviceHigh", 2048, 9, 2}, ClampCase{"PlaybackDeviceHigh", 3140, 3, 2},
                       ClampCase{"RecordSliderNegative", 2060, -5, 0}, ClampCase{"PlaySliderHigh", 2064, 101, 100},
                       ClampCase{"SelectionStartHigh", 2072, 556, 555}, ClampCase{"SelectionEndHuge", 2076, -1, 555},
-                      ClampCase{"SaveFormatHigh", 3132, 3, 2}, ClampCase{"SaveQualityNegative", 3136, -1, 0},
+                      ClampCase{"SaveFormatFlacKept", 3132, 3, 3}, ClampCase{"SaveFormatHigh", 3132, 4, 3}, ClampCase{"SaveQualityNegative", 3136, -1, 0},
                       ClampCase{"MonitorThruNonZero", 2068, 7, 1}, ClampCase{"ShowWelcomeNegative", 3144, -1, 1},
                       ClampCase{"FadeLengthKept", 3120, 5000, 5000},
                       ClampCase{"FadeInLengthHuge", 3120, 655038752, 10000},
