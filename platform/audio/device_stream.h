@@ -9,6 +9,8 @@
 
 namespace wavelark::audio {
 
+struct DeviceList;
+
 // Receives recorded bytes on the device's audio thread. Every call is real-time safe.
 class CaptureSink {
 public:
@@ -55,6 +57,9 @@ public:
     virtual ~AudioBackend() = default;
     virtual int inputDeviceCount() = 0;
     virtual int outputDeviceCount() = 0;
+    // The devices' names in id order and the default device's id (see wave_device.h).
+    virtual DeviceList inputDevices() = 0;
+    virtual DeviceList outputDevices() = 0;
     // Null on failure, with the reason in error. The device is opened stopped.
     virtual std::unique_ptr<DeviceStream> openInput(int deviceId, int sampleRate, CaptureSink& sink,
                                                     std::string& error) = 0;

@@ -50,6 +50,24 @@ bool parseDeviceCount(std::string_view value, int& count, std::string& error)
     return true;
 }
 
+bool parseDeviceNames(std::string_view value, std::vector<std::string>& names, int& count, std::string& error)
+{
+    names.clear();
+    for (std::string_view name : split(value, '|')) {
+        if (name.empty()) {
+            error = "device names '" + std::string(value) + "' hold an empty name";
+            return false;
+        }
+        names.emplace_back(name);
+    }
+    if (names.size() > 16) {
+        error = "device names '" + std::string(value) + "' name more than 16 devices";
+        return false;
+    }
+    count = static_cast<int>(names.size());
+    return true;
+}
+
 bool parseOption(std::string_view option, TestSettings& settings, std::string& error)
 {
     size_t equals = option.find('=');
@@ -77,6 +95,10 @@ bool parseOption(std::string_view option, TestSettings& settings, std::string& e
         return parseDeviceCount(value, settings.inputDevices, error);
     if (name == "outputs")
         return parseDeviceCount(value, settings.outputDevices, error);
+    if (name == "inputnames")
+        return parseDeviceNames(value, settings.inputNames, settings.inputDevices, error);
+    if (name == "outputnames")
+        return parseDeviceNames(value, settings.outputNames, settings.outputDevices, error);
     error = "unknown option '" + std::string(option) + "'";
     return false;
 }

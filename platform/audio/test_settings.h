@@ -13,11 +13,14 @@
 //   output=PATH                every frame played is written to the WAV file PATH
 //   output=discard             played frames are dropped (the default)
 //   inputs=N, outputs=N        the number of devices offered (default 1 each; 0 = none)
+//   inputnames=A|B|...         the input devices' names, in id order; also sets their number
+//   outputnames=A|B|...        (unnamed devices are "Test Input 1", "Test Output 2"...)
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wavelark::audio {
 
@@ -33,6 +36,8 @@ struct TestSettings {
     std::string outputFile; // empty: played frames are dropped
     int inputDevices = 1;
     int outputDevices = 1;
+    std::vector<std::string> inputNames;  // empty: the devices' default names
+    std::vector<std::string> outputNames;
 };
 
 // Parses the variable's value ("test" or "test:..."); on a malformed value returns nothing and
