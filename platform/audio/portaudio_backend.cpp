@@ -113,7 +113,7 @@ int countDevices(Direction direction)
 std::string noDeviceText(int deviceId, const char* kind)
 {
     if (deviceId == kDefaultDevice)
-        return std::string("there is no default ") + kind + " device";
+        return std::string("there is no ") + kind + " device";
     return std::string("there is no ") + kind + " device " + std::to_string(deviceId + 1);
 }
 

@@ -211,7 +211,7 @@ private:
         }
         if (deviceId < kDefaultDevice || deviceId >= count || count == 0) {
             // Numbered from 1, as the device menus number them.
-            error = deviceId == kDefaultDevice ? "test device: there is no default " + std::string(kind) + " device"
+            error = deviceId == kDefaultDevice ? "test device: there is no " + std::string(kind) + " device"
                                                : "test device: there is no " + std::string(kind) + " device "
                                                      + std::to_string(deviceId + 1);
             return false;

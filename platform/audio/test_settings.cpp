@@ -19,6 +19,14 @@ bool parseInput(std::string_view value, TestSettings& settings, std::string& err
         settings.input = TestInput::Ramp;
         return true;
     }
+    if (value.starts_with("ramp,")) {
+        settings.input = TestInput::Ramp;
+        if (!parseNumber(value.substr(5), settings.rampOnsetSeconds) || !(settings.rampOnsetSeconds >= 0)) {
+            error = "ramp onset '" + std::string(value.substr(5)) + "' is not a number of seconds";
+            return false;
+        }
+        return true;
+    }
     if (value.starts_with("wav,") && value.size() > 4) {
         settings.input = TestInput::WavFile;
         settings.inputFile = std::string(value.substr(4));

@@ -6,6 +6,10 @@
 //   input=sine[,HZ[,DBFS]]     a sine on both channels, default 1000 Hz at -6 dBFS
 //   input=ramp                 frame n carries the low 16 bits of n on the left and the high 16
 //                              bits on the right, so every lost or repeated frame shows
+//   input=ramp,SECONDS         the ramp, but quiet for its first SECONDS: until then frame n
+//                              carries bits 0-5 of n on the left and bits 6-11 on the right
+//                              (at most -54 dBFS), so a take that starts on sound shows which
+//                              frames came before the sound
 //   input=wav,PATH             a 16-bit stereo PCM WAV file at the stream's rate, then silence
 //   pace=realtime              frames move at the sample rate (the default)
 //   pace=fast                  input is recorded as fast as the worker takes it, output is
@@ -31,6 +35,7 @@ struct TestSettings {
     TestInput input = TestInput::Silence;
     double sineFrequency = 1000.0;
     double sineLevelDecibels = -6.0;
+    double rampOnsetSeconds = 0.0;  // the ramp's quiet start
     std::string inputFile;
     TestPace pace = TestPace::RealTime;
     std::string outputFile; // empty: played frames are dropped

@@ -32,6 +32,11 @@ TEST(TestSettings, EveryOptionIsRead)
     EXPECT_EQ(settings->inputDevices, 0);
     EXPECT_EQ(settings->outputDevices, 3);
 
+    settings = parseTestSettings("test:input=ramp,2.5", error);
+    ASSERT_TRUE(settings) << error;
+    EXPECT_EQ(settings->input, TestInput::Ramp);
+    EXPECT_DOUBLE_EQ(settings->rampOnsetSeconds, 2.5);
+
     settings = parseTestSettings("test:input=wav,/data/take one.wav", error);
     ASSERT_TRUE(settings) << error;
     EXPECT_EQ(settings->input, TestInput::WavFile);
@@ -88,6 +93,6 @@ INSTANTIATE_TEST_SUITE_P(Values, MalformedTestSetting,
                          ::testing::Values("test:input=noise", "test:input=sine,0", "test:input=sine,1000,3",
                                            "test:input=sine,abc", "test:pace=slow", "test:output=",
                                            "test:inputs=-1", "test:outputs=x", "test:volume=3", "testing",
-                                           "test:inputnames=USB||Line", "test:outputnames=",
+                                           "test:inputnames=USB||Line", "test:outputnames=", "test:input=ramp,-1",
                                            "pulse"),
                          [](const auto& info) { return "Setting" + std::to_string(info.index); });
