@@ -17,6 +17,16 @@ bool reached(double seconds, double limit)
 
 }
 
+UnattendedRules unattendedRules(const RecorderChoices& choices)
+{
+    UnattendedRules rules;
+    rules.startOnSound = choices.startOnSound;
+    rules.stopAtSideEnd = choices.stopAtSideEnd;
+    rules.sideEndSilenceSeconds = choices.sideEndSilenceSeconds;
+    rules.stopAfterSeconds = choices.stopAfterMinutes * 60.0;
+    return rules;
+}
+
 double peakDecibels(double peak)
 {
     return peak > 0.0 ? std::max(kSilenceDecibels, 20.0 * std::log10(peak)) : kSilenceDecibels;

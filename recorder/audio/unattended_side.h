@@ -9,6 +9,8 @@
 // quietest step of 16-bit audio, so that one dropped buffer does not sink the floor for good.
 #pragma once
 
+#include "core/recorder_choices.h"
+
 namespace wavelark {
 
 struct UnattendedRules {
@@ -36,6 +38,9 @@ inline constexpr double kSoundMarginDecibels = 20.0;
 inline constexpr double kQuietestSoundDecibels = -60.0;
 // The level given to digital silence.
 inline constexpr double kSilenceDecibels = -90.0;
+
+// The rules of the user's choices (a side's end looked for after its first minute).
+UnattendedRules unattendedRules(const RecorderChoices& choices);
 
 // dBFS of a peak 0.0..1.0, kSilenceDecibels at the least.
 double peakDecibels(double peak);
