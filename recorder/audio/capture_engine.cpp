@@ -197,8 +197,10 @@ void CaptureEngine::processBuffer(uint8_t* bytes, uint32_t byteCount)
         std::memset(bytes, 0, byteCount);
     // A take waiting for sound counts nothing until it starts.
     const bool recording = m_recording.load() && !m_waiting.load();
+    // The clip lamps light while recording or not: the level is set before the take.
+    const FullScaleCounts clipped = countFullScale(bytes, byteCount);
+    m_levels.countClipping(clipped.left != 0, clipped.right != 0);
     if (recording) {
-        const FullScaleCounts clipped = countFullScale(bytes, byteCount);
         m_clippedLeft.fetch_add(clipped.left, std::memory_order_relaxed);
         m_clippedRight.fetch_add(clipped.right, std::memory_order_relaxed);
     }
