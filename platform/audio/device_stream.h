@@ -1,6 +1,8 @@
 // What a backend provides to the wave-in and wave-out: a device stream that moves frames between
-// the device and the layer's ring, and counts of the devices it offers.
+// the device and the layer's ring, and the devices it offers, counted and named.
 #pragma once
+
+#include "wave_device.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,8 +10,6 @@
 #include <string>
 
 namespace wavelark::audio {
-
-struct DeviceList;
 
 // Receives recorded bytes on the device's audio thread. Every call is real-time safe.
 class CaptureSink {
