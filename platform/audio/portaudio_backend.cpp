@@ -117,9 +117,8 @@ std::string noDeviceText(int deviceId, const char* kind)
     return std::string("there is no ") + kind + " device " + std::to_string(deviceId + 1);
 }
 
-DeviceList listDevices(Direction direction)
+DeviceList listDevices(const PortAudioSession& session, Direction direction)
 {
-    PortAudioSession session;
     std::string error;
     DeviceList list;
     if (!session.ready(error))
@@ -249,8 +248,8 @@ class PortAudioBackend final : public AudioBackend {
 public:
     int inputDeviceCount() override { return countDevices(Direction::Input); }
     int outputDeviceCount() override { return countDevices(Direction::Output); }
-    DeviceList inputDevices() override { return listDevices(Direction::Input); }
-    DeviceList outputDevices() override { return listDevices(Direction::Output); }
+    DeviceList inputDevices() override { return listDevices(listingSession(), Direction::Input); }
+    DeviceList outputDevices() override { return listDevices(listingSession(), Direction::Output); }
 
     std::unique_ptr<DeviceStream> openInput(int deviceId, int sampleRate, CaptureSink& sink, std::string& error) override
     {
@@ -267,6 +266,17 @@ public:
             return nullptr;
         return stream;
     }
+
+private:
+    // Starting PortAudio looks at every card and server: both lists of one backend share a start.
+    const PortAudioSession& listingSession()
+    {
+        if (!m_listingSession)
+            m_listingSession = std::make_unique<PortAudioSession>();
+        return *m_listingSession;
+    }
+
+    std::unique_ptr<PortAudioSession> m_listingSession;
 };
 
 }

@@ -120,6 +120,13 @@ struct DeviceList {
 DeviceList inputDevices();
 DeviceList outputDevices();
 
+// Both lists from one look at the sound system (starting it once, not twice).
+struct SoundDevices {
+    DeviceList inputs;
+    DeviceList outputs;
+};
+SoundDevices soundDevices();
+
 // Open a device for sampleRate frames a second (44100 for everything the recorder does). On
 // failure they return null and, when error is given, say why in it.
 std::unique_ptr<WaveIn> openWaveIn(int deviceId, int sampleRate, BufferCallback callback,

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace wavelark {
 
@@ -59,8 +60,9 @@ MainMenu::MainMenu(QMenuBar* menuBar, std::function<void(int)> command, QObject*
     addCommand(file, QStringLiteral("Find Tracks"), ids::kFindTracks, false);
 
     QMenu* settings = menuBar->addMenu(QStringLiteral("Settings"));
-    m_inputs = audio::inputDevices();
-    m_outputs = audio::outputDevices();
+    audio::SoundDevices devices = audio::soundDevices();
+    m_inputs = std::move(devices.inputs);
+    m_outputs = std::move(devices.outputs);
     addDevices(settings->addMenu(QStringLiteral("Record Device")), m_inputs, recordDeviceCommand);
     addDevices(settings->addMenu(QStringLiteral("Playback Device")), m_outputs, playbackDeviceCommand);
     QMenu* latency = settings->addMenu(QStringLiteral("Latency"));

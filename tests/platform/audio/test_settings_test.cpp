@@ -66,6 +66,9 @@ TEST(TestSettings, DeviceNamesAreListedInIdOrderAndSetTheCount)
         EXPECT_EQ(inputs.names, c.inputs) << c.setting;
         EXPECT_EQ(inputs.defaultDevice, c.defaultInput) << c.setting;
         EXPECT_EQ(outputDevices().names, c.outputs) << c.setting;
+        const SoundDevices both = soundDevices();
+        EXPECT_EQ(both.inputs.names, c.inputs) << c.setting;
+        EXPECT_EQ(both.outputs.names, c.outputs) << c.setting;
         EXPECT_EQ(inputDeviceCount(), static_cast<int>(c.inputs.size())) << c.setting;
     }
     wavelark::testing::AudioSetting two("test:inputnames=First|Second");
