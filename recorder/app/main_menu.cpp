@@ -167,6 +167,8 @@ bool MainMenu::applyChoiceCommand(int commandId, RecorderChoices& choices)
 
 void MainMenu::updateChoiceMarks(const RecorderChoices& choices)
 {
+    m_recordDeviceName = choices.recordDeviceName;
+    m_playbackDeviceName = choices.playbackDeviceName;
     action(ids::kStartOnSound)->setChecked(choices.startOnSound);
     action(ids::kStopAtSideEnd)->setChecked(choices.stopAtSideEnd);
     for (int index = 0; index < static_cast<int>(std::size(kSideEndSilences)); ++index)
@@ -213,15 +215,19 @@ void MainMenu::updateCheckMarks(const ProgramState& state)
         action(ids::kLatencyFirst + index)->setChecked(state.pendingLatency == kBufferSizes[index]);
     for (int index = 0; index < 4; ++index)
         action(ids::kBuffersFirst + index)->setChecked(state.pendingBufferCount == kBufferCounts[index]);
-    // A device the menu does not list leaves its group unchecked.
-    const auto checkDevice = [this](const audio::DeviceList& devices, int (*command)(int32_t), int32_t device) {
+    // A device the menu does not list leaves its group unchecked. The record holds the default's
+    // number for a device beyond the third, which its name then finds.
+    const auto checkDevice = [this](const audio::DeviceList& devices, int (*command)(int32_t), int32_t device,
+                                    const QString& name) {
+        if (device == kWaveMapper && !name.isEmpty())
+            device = findDeviceByName(name, devices).value_or(kWaveMapper);
         for (int32_t listed = kWaveMapper; listed < static_cast<int32_t>(devices.names.size()); ++listed) {
             if (QAction* entry = action(command(listed)))
                 entry->setChecked(listed == device);
         }
     };
-    checkDevice(m_inputs, recordDeviceCommand, state.settings.recordDevice);
-    checkDevice(m_outputs, playbackDeviceCommand, state.settings.playbackDevice);
+    checkDevice(m_inputs, recordDeviceCommand, state.settings.recordDevice, m_recordDeviceName);
+    checkDevice(m_outputs, playbackDeviceCommand, state.settings.playbackDevice, m_playbackDeviceName);
 }
 
 }

@@ -36,7 +36,8 @@ public:
     void removeMixerEntries();
     // Checks the entries that match the pending latency and buffer count and the record's devices.
     void updateCheckMarks(const ProgramState& state);
-    // Checks the entries of the choices kept in choices.ini.
+    // Checks the entries of the choices kept in choices.ini, and keeps the devices' names for
+    // updateCheckMarks: a device beyond the third is checked by its name.
     void updateChoiceMarks(const RecorderChoices& choices);
 
     // The devices listed, as the system offered them when the menu was built.
@@ -65,6 +66,8 @@ private:
     std::map<int, QAction*> m_actions;
     audio::DeviceList m_inputs;
     audio::DeviceList m_outputs;
+    QString m_recordDeviceName;    // as choices.ini keeps them
+    QString m_playbackDeviceName;
 };
 
 }

@@ -43,14 +43,15 @@ bool MainWindow::chooseFromMenu(int commandId)
         QMessageBox::warning(this, QStringLiteral("Settings"),
                              QStringLiteral("The choice could not be kept in %1 (%2).\n\nIt holds until Wavelark ends.")
                                  .arg(m_state.paths.folder + QLatin1String(kChoicesFileName), problem));
+    // The menu checks a device beyond the third by its name (the record keeps the default's number).
+    m_menu->updateChoiceMarks(choices);
     if (recordDevice) {
-        storeDevice(m_state.settings.recordDevice, *recordDevice);
+        storeDevice(m_state.settings.recordDevice, settingsDeviceNumber(*recordDevice));
     } else if (playbackDevice) {
-        storeDevice(m_state.settings.playbackDevice, *playbackDevice);
+        storeDevice(m_state.settings.playbackDevice, settingsDeviceNumber(*playbackDevice));
     } else {
         m_client->meters().setScale(choices.meterScale);
         m_client->update();
-        m_menu->updateChoiceMarks(choices);
     }
     return true;
 }

@@ -41,14 +41,19 @@ std::optional<int32_t> findDeviceByName(const QString& name, const audio::Device
     return std::nullopt;
 }
 
+int32_t settingsDeviceNumber(int32_t device)
+{
+    return device >= 0 && device <= 2 ? device : kWaveMapper;
+}
+
 ResolvedDevice resolveDevice(int32_t storedDevice, const QString& storedName, const audio::DeviceList& devices)
 {
-    if (storedDevice == kWaveMapper)
-        return {};
     if (!storedName.isEmpty()) {
         const std::optional<int32_t> found = findDeviceByName(storedName, devices);
         return found ? ResolvedDevice{*found, false} : ResolvedDevice{kWaveMapper, true};
     }
+    if (storedDevice == kWaveMapper)
+        return {};
     return listed(storedDevice, devices) ? ResolvedDevice{storedDevice, false} : ResolvedDevice{kWaveMapper, true};
 }
 

@@ -31,7 +31,14 @@ QString deviceName(int32_t device, const audio::DeviceList& devices);
 // The first device with the name; nothing when there is none.
 std::optional<int32_t> findDeviceByName(const QString& name, const audio::DeviceList& devices);
 
-// The device a stored choice opens now: by name when a name was kept, else by the stored number.
+// The number the Settings record keeps for a device: its own for the first three, whose numbers
+// the record has always held; the default device's beyond them, so that the record keeps its
+// meaning and a program without choices.ini opens the default device, not a wrong one. Such a
+// device is kept by its name in choices.ini alone.
+int32_t settingsDeviceNumber(int32_t device);
+
+// The device a stored choice opens now: by name when a name was kept (whatever the number, which
+// is the default's for a device beyond the third), else by the stored number.
 struct ResolvedDevice {
     int32_t device = kWaveMapper;  // the device to open
     bool missing = false;          // the chosen device is not there: the default one serves

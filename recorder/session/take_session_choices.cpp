@@ -13,10 +13,13 @@ namespace wavelark {
 
 namespace {
 
-// "3 (USB Audio CODEC)": the entry the user chose, as its messages name it.
+// "3 (USB Audio CODEC)": the entry the user chose, as its messages name it; the name alone for a
+// device beyond the third, whose number the record does not keep.
 QString chosenEntry(int32_t device, const QString& name)
 {
     const QString number = QString::number(device + 1);
+    if (device == kWaveMapper)
+        return name;
     return name.isEmpty() ? number : QStringLiteral("%1 (%2)").arg(number, name);
 }
 
@@ -30,7 +33,7 @@ DeviceChoice TakeSession::resolveRecordDevice()
         m_missingRecordDevice = chosenEntry(m_settings.recordDevice, m_choices.recordDeviceName);
     else if (resolved.device != kWaveMapper)
         // Found by its name: the record keeps the number it has now.
-        m_settings.recordDevice = resolved.device;
+        m_settings.recordDevice = settingsDeviceNumber(resolved.device);
     m_recordSource = recordingSourceText(deviceName(resolved.device, inputs), kTakeSampleRate);
     return {resolved.device, m_settings.bufferSize, m_settings.bufferCount};
 }
@@ -39,14 +42,14 @@ DeviceChoice TakeSession::resolvePlaybackDevice()
 {
     // Without a name the stored number is opened as it stands (a failure is reported when the
     // player opens); only a name needs the system's list.
-    if (m_choices.playbackDeviceName.isEmpty() || m_settings.playbackDevice == kWaveMapper)
+    if (m_choices.playbackDeviceName.isEmpty())
         return {m_settings.playbackDevice, m_settings.bufferSize, m_settings.bufferCount};
     const ResolvedDevice resolved =
         resolveDevice(m_settings.playbackDevice, m_choices.playbackDeviceName, audio::outputDevices());
     if (resolved.missing)
         m_missingPlaybackDevice = chosenEntry(m_settings.playbackDevice, m_choices.playbackDeviceName);
     else
-        m_settings.playbackDevice = resolved.device;
+        m_settings.playbackDevice = settingsDeviceNumber(resolved.device);
     return {resolved.device, m_settings.bufferSize, m_settings.bufferCount};
 }
 

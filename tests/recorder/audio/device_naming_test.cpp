@@ -12,6 +12,7 @@ const audio::DeviceList kTwo{{"Built-in Audio Analog Stereo", "USB Audio CODEC"}
 const audio::DeviceList kSwapped{{"USB Audio CODEC", "Built-in Audio Analog Stereo"}, 0};
 const audio::DeviceList kUnplugged{{"Built-in Audio Analog Stereo"}, 0};
 const audio::DeviceList kNoDefault{{"Built-in Audio Analog Stereo"}, audio::kDefaultDevice};
+const audio::DeviceList kFive{{"Built-in Audio Analog Stereo", "USB Audio CODEC", "HDMI 1", "HDMI 2", "Line In"}, 0};
 
 TEST(DeviceNaming, EntriesNameTheDevicesAndTheDefaultOneSaysWhichItIs)
 {
@@ -52,13 +53,20 @@ TEST(DeviceNaming, TheNameWinsOverTheNumberWhenFoundAndAGoneDeviceIsMissing)
         {"GoneThoughTheNumberExists", 0, "USB Audio CODEC", kUnplugged, kWaveMapper, true},
         {"NoNameKeptUsesTheNumber", 1, "", kSwapped, 1, false},
         {"NoNameNumberPastTheList", 2, "", kTwo, kWaveMapper, true},
-        {"WaveMapperIgnoresAName", kWaveMapper, "USB Audio CODEC", kSwapped, kWaveMapper, false},
+        {"NoNameWaveMapper", kWaveMapper, "", kSwapped, kWaveMapper, false},
+        // A device beyond the third: the record holds the default's number, the name finds it.
+        {"BeyondTheThirdByNameAlone", kWaveMapper, "Line In", kFive, 4, false},
+        {"BeyondTheThirdGone", kWaveMapper, "Line In", kTwo, kWaveMapper, true},
     };
     for (const Case& c : cases) {
         const ResolvedDevice resolved = resolveDevice(c.stored, QString::fromUtf8(c.storedName), c.devices);
         EXPECT_EQ(resolved.device, c.device) << c.name;
         EXPECT_EQ(resolved.missing, c.missing) << c.name;
     }
+    // The record keeps the numbers it always held, and the default's beyond them.
+    for (const auto& [device, stored] : {std::pair{kWaveMapper, kWaveMapper}, std::pair{0, 0}, std::pair{2, 2},
+                                         std::pair{3, kWaveMapper}, std::pair{66, kWaveMapper}})
+        EXPECT_EQ(settingsDeviceNumber(device), stored) << device;
     // Two devices of one name: the first is taken.
     EXPECT_EQ(findDeviceByName(QStringLiteral("Twin"), audio::DeviceList{{"A", "Twin", "Twin"}, 0}), 1);
     EXPECT_EQ(findDeviceByName(QStringLiteral("twin"), audio::DeviceList{{"A", "Twin"}, 0}), std::nullopt);
