@@ -9,8 +9,6 @@
 #include "core/take_format.h"
 #include "core/toolkit_binding.h"
 
-#include "wave_device.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QStorageInfo>
