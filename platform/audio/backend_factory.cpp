@@ -24,4 +24,16 @@ std::unique_ptr<AudioBackend> chooseBackend(std::string& error)
     return nullptr;
 }
 
+SoundDevices soundDevices()
+{
+    std::string ignoredReason;
+    std::unique_ptr<AudioBackend> backend = chooseBackend(ignoredReason);
+    if (!backend)
+        return {};
+    SoundDevices devices;
+    devices.inputs = backend->inputDevices();
+    devices.outputs = backend->outputDevices();
+    return devices;
+}
+
 }

@@ -1,6 +1,8 @@
 // What a backend provides to the wave-in and wave-out: a device stream that moves frames between
-// the device and the layer's ring, and counts of the devices it offers.
+// the device and the layer's ring, and the devices it offers, counted and named.
 #pragma once
+
+#include "wave_device.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +57,9 @@ public:
     virtual ~AudioBackend() = default;
     virtual int inputDeviceCount() = 0;
     virtual int outputDeviceCount() = 0;
+    // The devices' names in id order and the default device's id (see wave_device.h).
+    virtual DeviceList inputDevices() = 0;
+    virtual DeviceList outputDevices() = 0;
     // Null on failure, with the reason in error. The device is opened stopped.
     virtual std::unique_ptr<DeviceStream> openInput(int deviceId, int sampleRate, CaptureSink& sink,
                                                     std::string& error) = 0;

@@ -109,6 +109,39 @@ int countDevices(Direction direction)
     return count;
 }
 
+// Devices are numbered from 1 for the user, as the device menus number them.
+std::string noDeviceText(int deviceId, const char* kind)
+{
+    if (deviceId == kDefaultDevice)
+        return std::string("there is no ") + kind + " device";
+    return std::string("there is no ") + kind + " device " + std::to_string(deviceId + 1);
+}
+
+DeviceList listDevices(const PortAudioSession& session, Direction direction)
+{
+    std::string error;
+    DeviceList list;
+    if (!session.ready(error))
+        return list;
+    const PaHostApiIndex hostApi = Pa_GetDefaultHostApi();
+    const PaHostApiInfo* hostInfo = hostApi >= 0 ? Pa_GetHostApiInfo(hostApi) : nullptr;
+    if (!hostInfo)
+        return list;
+    const PaDeviceIndex defaultDevice = direction == Direction::Input ? hostInfo->defaultInputDevice
+                                                                      : hostInfo->defaultOutputDevice;
+    // The same walk as findDevice, so that a name's position is the id that opens it.
+    for (int index = 0; index < hostInfo->deviceCount; ++index) {
+        const PaDeviceIndex device = Pa_HostApiDeviceIndexToDeviceIndex(hostApi, index);
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+        if (!info || channelsOf(info, direction) <= 0)
+            continue;
+        if (device == defaultDevice)
+            list.defaultDevice = static_cast<int>(list.names.size());
+        list.names.emplace_back(info->name ? info->name : "");
+    }
+    return list;
+}
+
 int inputCallback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                   PaStreamCallbackFlags flags, void* userData) noexcept
 {
@@ -148,7 +181,7 @@ public:
         const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
         const char* kind = direction == Direction::Input ? "input" : "output";
         if (!info) {
-            error = std::string("there is no ") + kind + " device " + std::to_string(deviceId);
+            error = noDeviceText(deviceId, kind);
             return false;
         }
         PaStreamParameters parameters{};
@@ -215,6 +248,8 @@ class PortAudioBackend final : public AudioBackend {
 public:
     int inputDeviceCount() override { return countDevices(Direction::Input); }
     int outputDeviceCount() override { return countDevices(Direction::Output); }
+    DeviceList inputDevices() override { return listDevices(listingSession(), Direction::Input); }
+    DeviceList outputDevices() override { return listDevices(listingSession(), Direction::Output); }
 
     std::unique_ptr<DeviceStream> openInput(int deviceId, int sampleRate, CaptureSink& sink, std::string& error) override
     {
@@ -231,6 +266,17 @@ public:
             return nullptr;
         return stream;
     }
+
+private:
+    // Starting PortAudio looks at every card and server: both lists of one backend share a start.
+    const PortAudioSession& listingSession()
+    {
+        if (!m_listingSession)
+            m_listingSession = std::make_unique<PortAudioSession>();
+        return *m_listingSession;
+    }
+
+    std::unique_ptr<PortAudioSession> m_listingSession;
 };
 
 }

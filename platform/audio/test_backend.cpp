@@ -162,6 +162,11 @@ public:
 
     int inputDeviceCount() override { return m_settings.inputDevices; }
     int outputDeviceCount() override { return m_settings.outputDevices; }
+    DeviceList inputDevices() override { return listed(m_settings.inputNames, m_settings.inputDevices, "Test Input"); }
+    DeviceList outputDevices() override
+    {
+        return listed(m_settings.outputNames, m_settings.outputDevices, "Test Output");
+    }
 
     std::unique_ptr<DeviceStream> openInput(int deviceId, int sampleRate, CaptureSink& sink, std::string& error) override
     {
@@ -187,6 +192,17 @@ public:
     }
 
 private:
+    // The names given, or "Test Input 1", "Test Input 2"...; the first device is the default.
+    static DeviceList listed(const std::vector<std::string>& names, int count, const char* stem)
+    {
+        DeviceList list;
+        for (int index = 0; index < count; ++index)
+            list.names.push_back(index < static_cast<int>(names.size()) ? names[index]
+                                                                         : stem + (" " + std::to_string(index + 1)));
+        list.defaultDevice = count > 0 ? 0 : kDefaultDevice;
+        return list;
+    }
+
     static bool checkDevice(int deviceId, int sampleRate, int count, const char* kind, std::string& error)
     {
         if (sampleRate <= 0) {
@@ -194,7 +210,10 @@ private:
             return false;
         }
         if (deviceId < kDefaultDevice || deviceId >= count || count == 0) {
-            error = "test device: there is no " + std::string(kind) + " device " + std::to_string(deviceId);
+            // Numbered from 1, as the device menus number them.
+            error = deviceId == kDefaultDevice ? "test device: there is no " + std::string(kind) + " device"
+                                               : "test device: there is no " + std::string(kind) + " device "
+                                                     + std::to_string(deviceId + 1);
             return false;
         }
         return true;

@@ -19,6 +19,14 @@ bool parseInput(std::string_view value, TestSettings& settings, std::string& err
         settings.input = TestInput::Ramp;
         return true;
     }
+    if (value.starts_with("ramp,")) {
+        settings.input = TestInput::Ramp;
+        if (!parseNumber(value.substr(5), settings.rampOnsetSeconds) || !(settings.rampOnsetSeconds >= 0)) {
+            error = "ramp onset '" + std::string(value.substr(5)) + "' is not a number of seconds";
+            return false;
+        }
+        return true;
+    }
     if (value.starts_with("wav,") && value.size() > 4) {
         settings.input = TestInput::WavFile;
         settings.inputFile = std::string(value.substr(4));
@@ -50,6 +58,24 @@ bool parseDeviceCount(std::string_view value, int& count, std::string& error)
     return true;
 }
 
+bool parseDeviceNames(std::string_view value, std::vector<std::string>& names, int& count, std::string& error)
+{
+    names.clear();
+    for (std::string_view name : split(value, '|')) {
+        if (name.empty()) {
+            error = "device names '" + std::string(value) + "' hold an empty name";
+            return false;
+        }
+        names.emplace_back(name);
+    }
+    if (names.size() > 16) {
+        error = "device names '" + std::string(value) + "' name more than 16 devices";
+        return false;
+    }
+    count = static_cast<int>(names.size());
+    return true;
+}
+
 bool parseOption(std::string_view option, TestSettings& settings, std::string& error)
 {
     size_t equals = option.find('=');
@@ -77,6 +103,10 @@ bool parseOption(std::string_view option, TestSettings& settings, std::string& e
         return parseDeviceCount(value, settings.inputDevices, error);
     if (name == "outputs")
         return parseDeviceCount(value, settings.outputDevices, error);
+    if (name == "inputnames")
+        return parseDeviceNames(value, settings.inputNames, settings.inputDevices, error);
+    if (name == "outputnames")
+        return parseDeviceNames(value, settings.outputNames, settings.outputDevices, error);
     error = "unknown option '" + std::string(option) + "'";
     return false;
 }

@@ -56,6 +56,7 @@ std::unique_ptr<TestSignal> TestSignal::create(const TestSettings& settings, int
     signal->m_input = settings.input;
     signal->m_amplitude = 32767.0 * std::pow(10.0, settings.sineLevelDecibels / 20.0);
     signal->m_radiansPerFrame = 2.0 * std::numbers::pi * settings.sineFrequency / sampleRate;
+    signal->m_rampOnsetFrame = static_cast<uint64_t>(std::llround(settings.rampOnsetSeconds * sampleRate));
     if (settings.input == TestInput::WavFile && !readWavFrames(settings.inputFile, sampleRate, signal->m_fileFrames, error))
         return nullptr;
     return signal;
@@ -78,6 +79,11 @@ void TestSignal::generate(uint8_t* bytes, size_t frames)
             break;
         }
         case TestInput::Ramp:
+            if (m_frame < m_rampOnsetFrame) {
+                putSample(frame, static_cast<int16_t>(m_frame & 0x3F));
+                putSample(frame + 2, static_cast<int16_t>((m_frame >> 6) & 0x3F));
+                break;
+            }
             putSample(frame, static_cast<int16_t>(m_frame & 0xFFFF));
             putSample(frame + 2, static_cast<int16_t>((m_frame >> 16) & 0xFFFF));
             break;

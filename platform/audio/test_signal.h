@@ -1,4 +1,5 @@
-// The test device's input signals: silence, a sine, a frame-counting ramp or a WAV file's frames.
+// The test device's input signals: silence, a sine, a frame-counting ramp (loud at once or after
+// a quiet start) or a WAV file's frames.
 #pragma once
 
 #include "test_settings.h"
@@ -29,6 +30,7 @@ private:
     TestInput m_input = TestInput::Silence;
     double m_amplitude = 0.0;
     double m_radiansPerFrame = 0.0;
+    uint64_t m_rampOnsetFrame = 0;
     std::vector<uint8_t> m_fileFrames;
     uint64_t m_frame = 0;
 };

@@ -21,6 +21,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace wavelark::audio {
 
@@ -105,6 +106,26 @@ public:
 // The number of input and of output devices of the chosen backend.
 int inputDeviceCount();
 int outputDeviceCount();
+
+// The devices of one direction as the sound system names them, in the order of their ids (the
+// name of device 0 first), and which of them the default device (kDefaultDevice) is now.
+struct DeviceList {
+    std::vector<std::string> names;
+    int defaultDevice = kDefaultDevice; // the id of the default device; kDefaultDevice when it is
+                                        // none of the listed ones or there are none
+};
+
+// The chosen backend's input and output devices; empty when there is no backend. Names may
+// repeat (two identical USB interfaces): callers that find a device by name take the first.
+DeviceList inputDevices();
+DeviceList outputDevices();
+
+// Both lists from one look at the sound system (starting it once, not twice).
+struct SoundDevices {
+    DeviceList inputs;
+    DeviceList outputs;
+};
+SoundDevices soundDevices();
 
 // Open a device for sampleRate frames a second (44100 for everything the recorder does). On
 // failure they return null and, when error is given, say why in it.

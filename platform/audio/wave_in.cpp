@@ -181,4 +181,11 @@ int inputDeviceCount()
     return backend ? backend->inputDeviceCount() : 0;
 }
 
+DeviceList inputDevices()
+{
+    std::string ignoredReason;
+    std::unique_ptr<AudioBackend> backend = chooseBackend(ignoredReason);
+    return backend ? backend->inputDevices() : DeviceList{};
+}
+
 }

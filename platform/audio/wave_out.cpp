@@ -219,4 +219,11 @@ int outputDeviceCount()
     return backend ? backend->outputDeviceCount() : 0;
 }
 
+DeviceList outputDevices()
+{
+    std::string ignoredReason;
+    std::unique_ptr<AudioBackend> backend = chooseBackend(ignoredReason);
+    return backend ? backend->outputDevices() : DeviceList{};
+}
+
 }

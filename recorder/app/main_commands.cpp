@@ -39,14 +39,8 @@ inline constexpr char kContactAddress[] = "mailto:contact@wavelark.example";
 
 void MainWindow::command(int commandId)
 {
-    if (commandId >= ids::kRecordDeviceFirst && commandId < ids::kRecordDeviceFirst + 4) {
-        storeDevice(m_state.settings.recordDevice, commandId - ids::kRecordDeviceFirst - 1);
+    if (chooseFromMenu(commandId))
         return;
-    }
-    if (commandId >= ids::kPlaybackDeviceFirst && commandId < ids::kPlaybackDeviceFirst + 4) {
-        storeDevice(m_state.settings.playbackDevice, commandId - ids::kPlaybackDeviceFirst - 1);
-        return;
-    }
     if (commandId >= ids::kLatencyFirst && commandId < ids::kLatencyFirst + 6) {
         // Choosing the entry already checked still counts as a change.
         m_state.pendingLatency = kBufferSizes[commandId - ids::kLatencyFirst];

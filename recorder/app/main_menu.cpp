@@ -6,9 +6,15 @@
 #include "core/settings.h"
 #include "app/program_state.h"
 
+#include "audio/device_naming.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace wavelark {
 
@@ -16,9 +22,31 @@ namespace {
 
 inline constexpr char kCommandIdProperty[] = "commandId";
 
-const char* const kDeviceNames[] = {"Wave Mapper", "1", "2", "3"};
 const char* const kLatencyNames[] = {"Realtime", "Very Fast", "Fast", "Medium", "Slow", "Very Slow"};
 const char* const kBufferNames[] = {"2", "4", "8", "16"};
+
+// "Settings" > "Record" > "Silence at the end of the side" and "Stop after".
+constexpr int kSideEndSilences[] = {10, 20, 30, 40, 50, 60};  // seconds
+constexpr int kStopAfterMinutes[] = {0, 15, 30, 45, 60, 90, 120};
+const char* const kStopAfterNames[] = {"Off", "15 minutes", "30 minutes", "45 minutes", "1 hour", "1 hour 30 minutes",
+                                       "2 hours"};
+
+// The device of a command in a device group: "Wave Mapper" and "1".."3" from first, the rest from
+// more; nothing for another command.
+std::optional<int32_t> deviceOf(int commandId, int first, int more)
+{
+    if (commandId >= first && commandId < first + 4)
+        return commandId - first - 1;
+    if (commandId >= more && commandId < more + ids::kMoreDevices)
+        return commandId - more + 3;
+    return std::nullopt;
+}
+
+int deviceCommand(int32_t device, int first, int more)
+{
+    return device < 3 ? first + device + 1 : more + device - 3;
+}
+
 
 }
 
@@ -32,18 +60,18 @@ MainMenu::MainMenu(QMenuBar* menuBar, std::function<void(int)> command, QObject*
     addCommand(file, QStringLiteral("Find Tracks"), ids::kFindTracks, false);
 
     QMenu* settings = menuBar->addMenu(QStringLiteral("Settings"));
-    QMenu* recordDevice = settings->addMenu(QStringLiteral("Record Device"));
-    QMenu* playbackDevice = settings->addMenu(QStringLiteral("Playback Device"));
-    for (int index = 0; index < 4; ++index) {
-        addCommand(recordDevice, QString::fromLatin1(kDeviceNames[index]), ids::kRecordDeviceFirst + index, true);
-        addCommand(playbackDevice, QString::fromLatin1(kDeviceNames[index]), ids::kPlaybackDeviceFirst + index, true);
-    }
+    audio::SoundDevices devices = audio::soundDevices();
+    m_inputs = std::move(devices.inputs);
+    m_outputs = std::move(devices.outputs);
+    addDevices(settings->addMenu(QStringLiteral("Record Device")), m_inputs, recordDeviceCommand);
+    addDevices(settings->addMenu(QStringLiteral("Playback Device")), m_outputs, playbackDeviceCommand);
     QMenu* latency = settings->addMenu(QStringLiteral("Latency"));
     for (int index = 0; index < 6; ++index)
         addCommand(latency, QString::fromLatin1(kLatencyNames[index]), ids::kLatencyFirst + index, true);
     QMenu* buffers = settings->addMenu(QStringLiteral("Buffers"));
     for (int index = 0; index < 4; ++index)
         addCommand(buffers, QString::fromLatin1(kBufferNames[index]), ids::kBuffersFirst + index, true);
+    addChoices(settings);
     m_settingsMenu = settings;
     m_mixerSeparator = settings->addSeparator();
     addCommand(settings, QStringLiteral("Mixer Record"), ids::kMixerRecord, false);
@@ -64,6 +92,91 @@ QAction* MainMenu::addCommand(QMenu* menu, const QString& text, int commandId, b
     connect(action, &QAction::triggered, this, [this, commandId] { m_command(commandId); });
     m_actions[commandId] = action;
     return action;
+}
+
+void MainMenu::addDevices(QMenu* menu, const audio::DeviceList& devices, int (*command)(int32_t))
+{
+    addCommand(menu, defaultEntryText(devices), command(kWaveMapper), true);
+    const int count = std::min<int>(static_cast<int>(devices.names.size()), 3 + ids::kMoreDevices);
+    for (int32_t device = 0; device < count; ++device)
+        addCommand(menu, deviceEntryText(device, devices), command(device), true);
+}
+
+void MainMenu::addChoices(QMenu* settings)
+{
+    QMenu* record = settings->addMenu(QStringLiteral("Record"));
+    addCommand(record, QStringLiteral("Start on sound"), ids::kStartOnSound, true);
+    addCommand(record, QStringLiteral("Stop at the end of the side"), ids::kStopAtSideEnd, true);
+    QMenu* silence = record->addMenu(QStringLiteral("Silence at the end of the side"));
+    for (int index = 0; index < static_cast<int>(std::size(kSideEndSilences)); ++index)
+        addCommand(silence, QStringLiteral("%1 s").arg(kSideEndSilences[index]), ids::kSideEndSilenceFirst + index, true);
+    QMenu* stopAfter = record->addMenu(QStringLiteral("Stop after"));
+    for (int index = 0; index < static_cast<int>(std::size(kStopAfterMinutes)); ++index)
+        addCommand(stopAfter, QString::fromLatin1(kStopAfterNames[index]), ids::kStopAfterFirst + index, true);
+    QMenu* meters = settings->addMenu(QStringLiteral("Meter Scale"));
+    addCommand(meters, QStringLiteral("Linear"), ids::kMeterScaleLinear, true);
+    addCommand(meters, QStringLiteral("dBFS (-60 to 0 dB)"), ids::kMeterScaleDecibels, true);
+}
+
+std::optional<int32_t> MainMenu::recordDeviceOf(int commandId)
+{
+    return deviceOf(commandId, ids::kRecordDeviceFirst, ids::kRecordDeviceMore);
+}
+
+std::optional<int32_t> MainMenu::playbackDeviceOf(int commandId)
+{
+    return deviceOf(commandId, ids::kPlaybackDeviceFirst, ids::kPlaybackDeviceMore);
+}
+
+int MainMenu::recordDeviceCommand(int32_t device)
+{
+    return deviceCommand(device, ids::kRecordDeviceFirst, ids::kRecordDeviceMore);
+}
+
+int MainMenu::playbackDeviceCommand(int32_t device)
+{
+    return deviceCommand(device, ids::kPlaybackDeviceFirst, ids::kPlaybackDeviceMore);
+}
+
+bool MainMenu::applyChoiceCommand(int commandId, RecorderChoices& choices)
+{
+    if (commandId == ids::kStartOnSound) {
+        choices.startOnSound = !choices.startOnSound;
+        return true;
+    }
+    if (commandId == ids::kStopAtSideEnd) {
+        choices.stopAtSideEnd = !choices.stopAtSideEnd;
+        return true;
+    }
+    if (commandId >= ids::kSideEndSilenceFirst
+        && commandId < ids::kSideEndSilenceFirst + static_cast<int>(std::size(kSideEndSilences))) {
+        choices.sideEndSilenceSeconds = kSideEndSilences[commandId - ids::kSideEndSilenceFirst];
+        return true;
+    }
+    if (commandId >= ids::kStopAfterFirst
+        && commandId < ids::kStopAfterFirst + static_cast<int>(std::size(kStopAfterMinutes))) {
+        choices.stopAfterMinutes = kStopAfterMinutes[commandId - ids::kStopAfterFirst];
+        return true;
+    }
+    if (commandId == ids::kMeterScaleLinear || commandId == ids::kMeterScaleDecibels) {
+        choices.meterScale = commandId == ids::kMeterScaleLinear ? MeterScale::Linear : MeterScale::Decibels;
+        return true;
+    }
+    return false;
+}
+
+void MainMenu::updateChoiceMarks(const RecorderChoices& choices)
+{
+    m_recordDeviceName = choices.recordDeviceName;
+    m_playbackDeviceName = choices.playbackDeviceName;
+    action(ids::kStartOnSound)->setChecked(choices.startOnSound);
+    action(ids::kStopAtSideEnd)->setChecked(choices.stopAtSideEnd);
+    for (int index = 0; index < static_cast<int>(std::size(kSideEndSilences)); ++index)
+        action(ids::kSideEndSilenceFirst + index)->setChecked(choices.sideEndSilenceSeconds == kSideEndSilences[index]);
+    for (int index = 0; index < static_cast<int>(std::size(kStopAfterMinutes)); ++index)
+        action(ids::kStopAfterFirst + index)->setChecked(choices.stopAfterMinutes == kStopAfterMinutes[index]);
+    action(ids::kMeterScaleLinear)->setChecked(choices.meterScale == MeterScale::Linear);
+    action(ids::kMeterScaleDecibels)->setChecked(choices.meterScale == MeterScale::Decibels);
 }
 
 QAction* MainMenu::action(int commandId) const
@@ -102,15 +215,19 @@ void MainMenu::updateCheckMarks(const ProgramState& state)
         action(ids::kLatencyFirst + index)->setChecked(state.pendingLatency == kBufferSizes[index]);
     for (int index = 0; index < 4; ++index)
         action(ids::kBuffersFirst + index)->setChecked(state.pendingBufferCount == kBufferCounts[index]);
-    // A device id outside -1..2 leaves its group as it is.
-    const auto checkDevice = [this](int firstCommand, int32_t device) {
-        if (device < -1 || device > 2)
-            return;
-        for (int index = 0; index < 4; ++index)
-            action(firstCommand + index)->setChecked(index == device + 1);
+    // A device the menu does not list leaves its group unchecked. The record holds the default's
+    // number for a device beyond the third, which its name then finds.
+    const auto checkDevice = [this](const audio::DeviceList& devices, int (*command)(int32_t), int32_t device,
+                                    const QString& name) {
+        if (device == kWaveMapper && !name.isEmpty())
+            device = findDeviceByName(name, devices).value_or(kWaveMapper);
+        for (int32_t listed = kWaveMapper; listed < static_cast<int32_t>(devices.names.size()); ++listed) {
+            if (QAction* entry = action(command(listed)))
+                entry->setChecked(listed == device);
+        }
     };
-    checkDevice(ids::kRecordDeviceFirst, state.settings.recordDevice);
-    checkDevice(ids::kPlaybackDeviceFirst, state.settings.playbackDevice);
+    checkDevice(m_inputs, recordDeviceCommand, state.settings.recordDevice, m_recordDeviceName);
+    checkDevice(m_outputs, playbackDeviceCommand, state.settings.playbackDevice, m_playbackDeviceName);
 }
 
 }

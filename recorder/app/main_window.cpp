@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -101,17 +102,28 @@ void ClientArea::paintEvent(QPaintEvent* event)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(m_viewRect.adjusted(-1, -1, 0, 0));
     }
-    if (event->rect().intersects(kMeterArea))
-        drawMeterPanel(painter);
-    // Until capture exists the meters stand full, as they fall into place when it starts.
-    drawLevelMeter(painter, m_skin, kLeftMeterX, m_levels ? m_levels->left() : 1.0);
-    drawLevelMeter(painter, m_skin, kRightMeterX, m_levels ? m_levels->right() : 1.0);
+    m_meters.paint(painter, m_skin, meterLevels());
     painter.end();
     if (m_firstPaintHandler) {
         auto handler = std::move(m_firstPaintHandler);
         m_firstPaintHandler = nullptr;
         handler();
     }
+}
+
+MeterLevels ClientArea::meterLevels() const
+{
+    // Until capture exists the meters stand full, as they fall into place when it starts.
+    if (!m_levels)
+        return {};
+    return {m_levels->left(), m_levels->right(), m_levels->clippedLeft(), m_levels->clippedRight()};
+}
+
+void ClientArea::mousePressEvent(QMouseEvent* event)
+{
+    if (m_meters.click(event->position().toPoint(), meterLevels()))
+        update(kMeterArea);
+    QWidget::mousePressEvent(event);
 }
 
 MainWindow::MainWindow(ProgramState& state, const Skin& skin)
@@ -267,6 +279,7 @@ void MainWindow::initialise()
 
     m_session = std::make_unique<TakeSession>(m_state.settings, m_state.paths, *this);
     m_client->setLevels(&m_session->levels());
+    m_client->meters().setScale(m_session->choices().meterScale);
     QWidget* frame = sorvak::findControl(this, ids::kViewFrame);
     m_view = new WaveformView(*m_session, frame->geometry(), frame->parentWidget());
     m_view->setEdgeCursor(m_skin.edgeCursor);
@@ -314,6 +327,8 @@ void MainWindow::attachMenu()
 {
     if (!m_menu)
         m_menu = new MainMenu(menuBar(), [this](int commandId) { command(commandId); }, this);
+    if (m_session)
+        m_menu->updateChoiceMarks(m_session->choices());
     // The session may have set its enable states before the menu existed.
     if (QAction* findTracks = m_menu->action(ids::kFindTracks))
         findTracks->setEnabled(m_session && controlStates(m_session->phase(), m_session->hasTake()).findTracks);

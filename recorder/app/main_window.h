@@ -5,6 +5,8 @@
 
 #include "session/take_display.h"
 
+#include "widgets/level_meter_panel.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
@@ -44,13 +46,19 @@ public:
     QRect viewRect() const { return m_viewRect; }
     // Called once, after the first complete paint of the area.
     void setFirstPaintHandler(std::function<void()> handler) { m_firstPaintHandler = std::move(handler); }
+    // The meters' scale, peak hold and clip lamps.
+    LevelMeterPanel& meters() { return m_meters; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    MeterLevels meterLevels() const;
+
     const Skin& m_skin;
     const LevelPeaks* m_levels = nullptr;
+    LevelMeterPanel m_meters;
     QRect m_viewRect;
     QImage m_viewPicture;
     std::function<void()> m_firstPaintHandler;
@@ -110,6 +118,8 @@ private:
     void saveCommand();
     void importCommand();
     void storeDevice(int32_t& field, int32_t device);
+    // The device, "Record" and "Meter Scale" entries (app/menu_choices.cpp); false for another command.
+    bool chooseFromMenu(int commandId);
     void startMixer(const QStringList& arguments);
     // The scroll bar after a change of the view's zoom: its range and position, hidden while the
     // whole take is shown.

@@ -77,6 +77,10 @@ CaptureEngine::StartResult CaptureEngine::start(QString* error)
     if (!waveIn)
         return fail(QString::fromStdString(reason));
     m_blocks.assign(count, std::vector<uint8_t>(m_bufferSize));
+    {
+        std::lock_guard lock(m_unattendedMutex);
+        m_preRoll.reserve(static_cast<std::size_t>(kPreRollSeconds * kTakeSampleRate) * 4);
+    }
     m_headers.assign(count, audio::WaveBuffer{});
     for (std::size_t index = 0; index < count; ++index) {
         m_headers[index] = audio::WaveBuffer{m_blocks[index].data(), m_bufferSize, 0, nullptr};
@@ -108,7 +112,7 @@ void CaptureEngine::stop()
     m_take.close();
 }
 
-bool CaptureEngine::startRecording(QString* error)
+bool CaptureEngine::startRecording(QString* error, const UnattendedRules& rules)
 {
     if (m_deviceUnavailable) {
         if (error)
@@ -131,6 +135,12 @@ bool CaptureEngine::startRecording(QString* error)
     m_clippedLeft = 0;
     m_clippedRight = 0;
     m_loudest = 0.0;
+    {
+        std::lock_guard lock(m_unattendedMutex);
+        m_unattended = UnattendedSide(rules);
+        m_preRoll.clear();
+        m_waiting = rules.startOnSound;
+    }
     m_recording = true;
     return true;
 }
@@ -147,6 +157,7 @@ RecordingHealth CaptureEngine::health() const
 CaptureEngine::TakeEnding CaptureEngine::stopRecording()
 {
     m_recording = false;
+    m_waiting = false;
     if (m_recordingBaseline && m_waveIn)
         m_losses = lossesSince(*m_recordingBaseline);
     m_recordingBaseline.reset();
@@ -184,9 +195,12 @@ void CaptureEngine::processBuffer(uint8_t* bytes, uint32_t byteCount)
         return;
     if (!m_recordEnabled)
         std::memset(bytes, 0, byteCount);
-    const bool recording = m_recording.load();
+    // A take waiting for sound counts nothing until it starts.
+    const bool recording = m_recording.load() && !m_waiting.load();
+    // The clip lamps light while recording or not: the level is set before the take.
+    const FullScaleCounts clipped = countFullScale(bytes, byteCount);
+    m_levels.countClipping(clipped.left != 0, clipped.right != 0);
     if (recording) {
-        const FullScaleCounts clipped = countFullScale(bytes, byteCount);
         m_clippedLeft.fetch_add(clipped.left, std::memory_order_relaxed);
         m_clippedRight.fetch_add(clipped.right, std::memory_order_relaxed);
     }
@@ -196,8 +210,45 @@ void CaptureEngine::processBuffer(uint8_t* bytes, uint32_t byteCount)
         m_loudest.store(std::max(peaks.left, peaks.right), std::memory_order_relaxed);
     if (m_monitor.thru())
         m_monitor.append(bytes, byteCount, m_bufferSize ? m_bufferSize : byteCount);
-    if (!m_recording)
+    if (!m_recording || !unattendedBlock(bytes, byteCount, std::max(peaks.left, peaks.right)))
         return;
+    appendToTake(bytes, byteCount);
+}
+
+bool CaptureEngine::unattendedBlock(const uint8_t* bytes, uint32_t byteCount, double peak)
+{
+    std::lock_guard lock(m_unattendedMutex);
+    const UnattendedAction action = m_unattended.feed(peak, takeSeconds(byteCount));
+    if (m_waiting) {
+        if (action != UnattendedAction::StartTake) {
+            m_preRoll.push(bytes, byteCount);
+            return false;
+        }
+        // The sound came: the seconds before it go first, oldest first, then this block.
+        m_waiting = false;
+        m_unattended.addRecordedSeconds(takeSeconds(m_preRoll.size()));
+        for (const std::span<const uint8_t> part : m_preRoll.parts()) {
+            if (!part.empty())
+                appendToTake(part.data(), part.size());
+        }
+        m_preRoll.clear();
+        post([this] {
+            if (m_handlers.takeStarted)
+                m_handlers.takeStarted();
+        });
+        return true;
+    }
+    if (action == UnattendedAction::StopTake) {
+        post([this] {
+            if (m_handlers.unattendedStop)
+                m_handlers.unattendedStop();
+        });
+    }
+    return true;
+}
+
+void CaptureEngine::appendToTake(const uint8_t* bytes, std::size_t byteCount)
+{
     switch (m_take.append(bytes, byteCount, nullptr)) {
     case AppendResult::NotRecording:
         break;

@@ -11,7 +11,9 @@
 
 #include "audio/device_choice.h"
 #include "audio/level_peaks.h"
+#include "audio/pre_roll.h"
 #include "audio/take_file.h"
+#include "audio/unattended_side.h"
 
 #include "core/window_thread_poster.h"
 
@@ -21,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,12 @@ public:
         // The recording stopped by itself (disk full, largest take reached); the take written so
         // far is kept and still needs finishing: stopRecording then says why it stopped.
         std::function<void()> recordingStopped;
+        // A take that waited for sound has started: its pre-roll and the block that brought the
+        // sound are in it.
+        std::function<void()> takeStarted = {};
+        // The take's unattended rules say it is over (the side ended, its time is up): stop it as
+        // the Stop button does. Posted once a take; the take goes on being appended until then.
+        std::function<void()> unattendedStop = {};
     };
 
     // takePath: the raw take file. monitor must outlive the engine. syncInterval: the bytes
@@ -92,8 +101,12 @@ public:
     // Creates the raw take file afresh and starts appending from the next buffer (also before
     // start, so that a take can begin with the first buffer captured). False, with a message for
     // the user in error, when start found the record device unusable (the old take is then
-    // untouched) or the file cannot be created; nothing then changes.
-    bool startRecording(QString* error);
+    // untouched) or the file cannot be created; nothing then changes. rules: the take's unattended
+    // rules; with startOnSound nothing is appended until sound comes (waitingForSound), and then
+    // the take begins with the kPreRollSeconds before that block.
+    bool startRecording(QString* error, const UnattendedRules& rules = {});
+    // The take is armed and waits for sound. Any thread.
+    bool waitingForSound() const { return m_waiting.load(); }
     // How a take ended.
     struct TakeEnding {
         bool started = false;   // a take had been started (also when a fault closed it already)
@@ -122,6 +135,10 @@ public:
 
 private:
     void onBuffer(audio::WaveBuffer& buffer);
+    // Capture worker: the block's turn under the unattended rules; false while it is held in the
+    // pre-roll instead of the take.
+    bool unattendedBlock(const uint8_t* bytes, uint32_t byteCount, double peak);
+    void appendToTake(const uint8_t* bytes, std::size_t byteCount);
     void post(std::function<void()> call);
     RecordingLosses lossesSince(const audio::XrunCounts& baseline) const;
 
@@ -151,6 +168,12 @@ private:
     std::atomic<uint64_t> m_clippedLeft{0};
     std::atomic<uint64_t> m_clippedRight{0};
     std::atomic<double> m_loudest{0.0};
+    // The unattended rules' state and the pre-roll: the capture worker's, reset by
+    // startRecording under the mutex (never held on the real-time thread).
+    std::mutex m_unattendedMutex;
+    UnattendedSide m_unattended;
+    PreRoll m_preRoll;
+    std::atomic<bool> m_waiting{false};
 };
 
 // " Recording : " + the time text of the whole seconds + " Elapsed".

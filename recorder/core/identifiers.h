@@ -39,6 +39,18 @@ inline constexpr int kEndButton = 1038;
 inline constexpr int kExit = 40001;
 inline constexpr int kRecordDeviceFirst = 40043;    // "Wave Mapper", "1", "2", "3": 40043..40046
 inline constexpr int kPlaybackDeviceFirst = 40048;  // 40048..40051
+// Devices from the fourth on, as many as the system offers up to kMoreDevices each.
+inline constexpr int kRecordDeviceMore = 40100;     // devices 4..67: 40100..40163
+inline constexpr int kPlaybackDeviceMore = 40200;   // 40200..40263
+inline constexpr int kMoreDevices = 64;
+// "Settings" > "Record": the unattended side.
+inline constexpr int kStartOnSound = 40300;
+inline constexpr int kStopAtSideEnd = 40301;
+inline constexpr int kSideEndSilenceFirst = 40310;  // "10 s" .. "60 s": 40310..40315
+inline constexpr int kStopAfterFirst = 40320;       // "Off", "15 minutes" .. "2 hours": 40320..40326
+// "Settings" > "Meter Scale".
+inline constexpr int kMeterScaleLinear = 40330;
+inline constexpr int kMeterScaleDecibels = 40331;
 inline constexpr int kLatencyFirst = 340;           // "Realtime" .. "Very Slow": 340..345
 inline constexpr int kBuffersFirst = 350;           // "2", "4", "8", "16": 350..353
 inline constexpr int kMixerRecord = 40006;

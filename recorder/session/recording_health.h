@@ -1,6 +1,7 @@
 // What the window shows of a take's health, in the progress bar, which is idle while recording:
-// during the take the recording time left, clipping and dropped audio; after Stop a summary of
-// the whole take. The status line keeps its own texts. Pure functions of the numbers given.
+// during the take the recording time left, the highest peak, clipping and dropped audio and the
+// device recorded from; after Stop a summary of the whole take. Clipping is told as time and as
+// a share of the take: the time the channel that clipped most spent at full scale. The status line keeps its own texts. Pure functions of the numbers given.
 #pragma once
 
 #include "audio/capture_engine.h"
@@ -28,8 +29,13 @@ struct HealthDisplay {
     bool warning = false;  // something the user should act on now: shown in red
 };
 
-// While recording, for example "Time left 1:23:45   Clipping: L 12   Dropped: 0.50 s".
-HealthDisplay recordingHealthDisplay(const RecordingHealth& health, double secondsLeft);
+// While recording, for example "Time left 1:23:45   Peak -3.2 dBFS   Clipped 1.8 s, 0.9 % of the
+// take   Dropped: 0.50 s   USB Audio CODEC, 44.1 kHz"; source is the device's part (nothing when
+// empty).
+HealthDisplay recordingHealthDisplay(const RecordingHealth& health, double secondsLeft, const QString& source = {});
+
+// "USB Audio CODEC, 44.1 kHz": the device recorded from and its rate.
+QString recordingSourceText(const QString& deviceName, int sampleRate);
 
 // After Stop: clipping, dropped audio or silence in the take, or that it came through clean.
 HealthDisplay takeSummaryDisplay(const RecordingHealth& health);

@@ -9,8 +9,6 @@
 #include "core/take_format.h"
 #include "core/toolkit_binding.h"
 
-#include "wave_device.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QStorageInfo>
@@ -28,35 +26,24 @@ void pumpMessages()
     QCoreApplication::processEvents();
 }
 
-// A stored device the system does not have is recorded from as the default device.
-DeviceChoice recordChoice(const Settings& settings, int32_t* missing)
-{
-    DeviceChoice choice{settings.recordDevice, settings.bufferSize, settings.bufferCount};
-    if (choice.device != -1 && (choice.device < 0 || choice.device >= audio::inputDeviceCount())) {
-        *missing = choice.device;
-        choice.device = -1;
-    }
-    return choice;
-}
-
-DeviceChoice playbackChoice(const Settings& settings)
-{
-    return {settings.playbackDevice, settings.bufferSize, settings.bufferCount};
-}
-
 }
 
 TakeSession::TakeSession(Settings& settings, const DataPaths& paths, TakeDisplay& display)
     : m_settings(settings)
     , m_paths(paths)
     , m_display(display)
+    , m_choices(readRecorderChoices(paths.folder + QLatin1String(kChoicesFileName)))
     , m_zoomedPeaks(paths.take())
 {
     m_engine = std::make_unique<CaptureEngine>(
-        paths.take(), recordChoice(settings, &m_missingRecordDevice), m_monitor,
-        CaptureEngine::Handlers{[this](double elapsed) { setStatusText(recordingStatusText(elapsed)); },
-                                [this] { finishRecording(); }});
-    m_player = std::make_unique<TakePlayer>(paths.take(), playbackChoice(settings), m_monitor, [this] {
+        paths.take(), resolveRecordDevice(), m_monitor,
+        CaptureEngine::Handlers{[this](double elapsed) {
+                                    // An append that met the Stop posts after it: the take is over.
+                                    if (m_phase == SessionPhase::Recording)
+                                        setStatusText(recordingStatusText(elapsed));
+                                },
+                                [this] { finishRecording(); }, {}, [this] { unattendedStop(); }});
+    m_player = std::make_unique<TakePlayer>(paths.take(), resolvePlaybackDevice(), m_monitor, [this] {
         if (m_player->playing())
             playCommand();
     });
@@ -100,7 +87,7 @@ void TakeSession::recordCommand()
     if (!m_display.ask(QString::fromLatin1(kRecordCaption), QString::fromLatin1(kConfirmRecordText)))
         return;
     QString error;
-    if (!m_engine->startRecording(&error)) {
+    if (!m_engine->startRecording(&error, unattendedRules(m_choices))) {
         // Nothing has changed yet: the earlier take and its picture stay.
         warn(QString::fromLatin1(kRecordCaption), error);
         return;
@@ -121,6 +108,8 @@ void TakeSession::recordCommand()
     m_display.setRecordButtonText(QStringLiteral("Stop"));
     enterPhase(SessionPhase::Recording);
     updateRecordingHealth();
+    if (m_engine->waitingForSound())
+        setStatusText(QString::fromLatin1(kWaitingForSoundText));
     if (!markProblem.isEmpty())
         warn(QString::fromLatin1(kRecordCaption),
              QStringLiteral("The recording runs, but its mark could not be written (%1).\n\n"
@@ -267,7 +256,8 @@ void TakeSession::updateRecordingHealth()
 {
     const RecordingHealth health = m_engine->health();
     m_display.showHealth(recordingHealthDisplay(
-        health, recordingSecondsLeft(m_freeSpace ? m_freeSpace() : std::nullopt, health.takeBytes, kLargestTake)));
+        health, recordingSecondsLeft(m_freeSpace ? m_freeSpace() : std::nullopt, health.takeBytes, kLargestTake),
+        m_recordSource));
 }
 
 void TakeSession::setGains(double recordGain, double playGain)

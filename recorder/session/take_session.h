@@ -24,6 +24,7 @@
 #include "tracks/track_markers.h"
 
 #include "core/data_folders.h"
+#include "core/recorder_choices.h"
 #include "core/settings.h"
 
 #include "widgets/waveform_picture.h"
@@ -50,13 +51,16 @@ inline constexpr char kImportCaption[] = "IMPORT";
 inline constexpr char kConfirmImportCaption[] = "Confirm Import";
 inline constexpr char kConfirmImportText[] = "Importing will overwrite current Recording.\n\nContinue?";
 inline constexpr char kFindTracksCaption[] = "FIND TRACKS";
+inline constexpr char kWaitingForSoundText[] = " Waiting for sound ...";
 
 class TakeSession : public WaveformHost {
 public:
     // settings is the program's record: the session reads the devices, buffers and switches from
     // it and writes the selection into it. settings, paths and display must outlive the session.
-    // A stored record device that the system does not have (unplugged, or a damaged settings
-    // file) is replaced by the default device for this run; the record keeps it.
+    // The choices beside the settings (choices.ini in the data folder) are read here. A device
+    // kept there by name is found by it, whatever number the system gives it now (the record then
+    // takes that number); a stored device that the system does not have (unplugged, or a damaged
+    // settings file) is replaced by the default device for this run; the record keeps it.
     TakeSession(Settings& settings, const DataPaths& paths, TakeDisplay& display);
     ~TakeSession() override;
 
@@ -74,6 +78,8 @@ public:
     // when the window closes; idempotent.
     void close();
 
+    // Record starts a take (with "Start on sound" it waits for sound, the status line saying
+    // so); while a take runs or waits, it stops it. The unattended choices stop it the same way.
     void recordCommand();
     void playCommand();
     // The window's 30 ms timer, after its own work; tick counts from 0. Starts the monitor FIFO
@@ -149,12 +155,25 @@ public:
     using FreeSpaceQuery = std::function<std::optional<uint64_t>()>;
     void setFreeSpaceQuery(FreeSpaceQuery query) { m_freeSpace = std::move(query); }
 
+    // The choices kept in choices.ini. changeChoices keeps them and writes the file whole; the
+    // unattended ones apply from the next Record, the devices from the next start. Empty on
+    // success, else why the file could not be written (the choices still hold for this run).
+    const RecorderChoices& choices() const { return m_choices; }
+    QString changeChoices(const RecorderChoices& choices);
+
     // The messages of initialise (a recovered take, a device that could not be opened) wait
     // until the window is on the screen: the start-up shows them once it has shown the window.
     void showStartupMessages();
 
 private:
     void finishRecording();
+    // The devices the engines open, from the record and the choices (session/take_session_choices.cpp).
+    DeviceChoice resolveRecordDevice();
+    DeviceChoice resolvePlaybackDevice();
+    // A stored record (playback) device found missing, said once the default one has started.
+    void reportMissingDevice(bool record);
+    // The unattended rules' stop, run as the Stop button runs it.
+    void unattendedStop();
     // The take's health in the idle progress bar (see session/recording_health.h).
     void updateRecordingHealth();
     // Carries out the start-up's recovery plan up to the drawing of the take; false when a
@@ -191,7 +210,10 @@ private:
     std::unique_ptr<CaptureEngine> m_engine;
     std::unique_ptr<TakePlayer> m_player;
     WaveformPicture* m_view = nullptr;  // The window's waveform view
-    int32_t m_missingRecordDevice = -1; // a stored record device the system does not have
+    RecorderChoices m_choices;
+    QString m_missingRecordDevice;      // a stored record device the system does not have: its entry
+    QString m_missingPlaybackDevice;    // the same for playback
+    QString m_recordSource;             // the record device's name and rate, for the health bar
     SessionPhase m_phase = SessionPhase::Idle;
     uint32_t m_takeLength = 0;
     bool m_hasTake = false;

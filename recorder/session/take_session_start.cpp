@@ -159,12 +159,7 @@ void TakeSession::startDevices()
                  .arg(captureProblem));
         break;
     case CaptureEngine::StartResult::Started:
-        if (m_missingRecordDevice != -1)
-            warn(QString::fromLatin1(kRecordCaption),
-                 QStringLiteral("The record device %1 chosen under Settings > Record Device is not attached, so "
-                                "Wavelark records from the default device (Wave Mapper) instead.\n\n"
-                                "Choose another one under Settings > Record Device to change this.")
-                     .arg(m_missingRecordDevice + 1));
+        reportMissingDevice(true);
         break;
     }
     QThread::msleep(50);
@@ -172,6 +167,8 @@ void TakeSession::startDevices()
         m_playbackProblem = QStringLiteral("The playback device could not be opened, so nothing can be played.\n\n"
                                            "Choose another one under Settings > Playback Device and restart Wavelark.");
         warn(QString::fromLatin1(kPlayCaption), m_playbackProblem);
+    } else {
+        reportMissingDevice(false);
     }
     showDuration();
     m_view->clearStatusCache();

@@ -28,3 +28,24 @@ TEST(PortAudioBackend, CountingDevicesShowsNothingOfTheSoundLibraries)
     for (std::string line; std::getline(lines, line);)
         EXPECT_EQ(line.rfind("Expression '", 0), 0u) << line;
 }
+
+// The device menus number PortAudio's devices as the lists do: a list is as long as its count,
+// names every device, and its default is one of them or none.
+TEST(PortAudioBackend, DeviceListsNameEveryCountedDeviceAndPointAtTheDefault)
+{
+    TemporaryFolder folder;
+    StandardErrorCapture capture(folder.file("stderr"));
+    std::unique_ptr<AudioBackend> backend = makePortAudioBackend();
+    const struct {
+        DeviceList list;
+        int count;
+    } directions[] = {{backend->inputDevices(), backend->inputDeviceCount()},
+                      {backend->outputDevices(), backend->outputDeviceCount()}};
+    for (const auto& direction : directions) {
+        EXPECT_EQ(static_cast<int>(direction.list.names.size()), direction.count);
+        for (const std::string& name : direction.list.names)
+            EXPECT_FALSE(name.empty());
+        EXPECT_GE(direction.list.defaultDevice, kDefaultDevice);
+        EXPECT_LT(direction.list.defaultDevice, direction.count);
+    }
+}

@@ -1,6 +1,7 @@
 // Start-up and shutdown of the real program in-process: the settings file it creates, reads and
 // writes back, the welcome dialog, the latency, buffer and device menus and the mixer entries.
 
+#include "capture_test_support.h"
 #include "recorder_test_support.h"
 
 #include "core/identifiers.h"
@@ -38,6 +39,7 @@ const QString kWelcomeTitle = QStringLiteral("Wavelark 2.0 - Welcome!");
 class RecorderStartUp : public ::testing::Test {
 protected:
     void SetUp() override { testing::ensureApplication(); }
+    void TearDown() override { testing::useTestDevice("test"); }
 
     // Settings with the defaults but no welcome dialog.
     void writeQuietSettings()
@@ -115,6 +117,8 @@ class PendingChoice : public RecorderStartUp, public ::testing::WithParamInterfa
 TEST_P(PendingChoice, TakesEffectOnlyInTheFileWrittenAtExit)
 {
     const PendingCase& c = GetParam();
+    // Three devices each way: the menus list the devices the system offers.
+    testing::useTestDevice("test:inputs=3;outputs=3");
     writeQuietSettings();
     RecorderApplication recorder;
     ASSERT_TRUE(recorder.startUp());
@@ -150,6 +154,7 @@ TEST_F(RecorderStartUp, CheckMarksFollowTheStoredValuesAtStart)
     settings.putInt(2056, 4);
     settings.putInt(2048, 2);
     testing::writeFile(m_home.settingsPath(), settings.bytes);
+    testing::useTestDevice("test:inputs=3;outputs=3");
     RecorderApplication recorder;
     ASSERT_TRUE(recorder.startUp());
     MainMenu* menu = recorder.mainWindow()->menu();
@@ -177,7 +182,7 @@ TEST_F(RecorderStartUp, WithoutPavucontrolThereAreNoMixerEntries)
     EXPECT_EQ(recorder.mainWindow()->menu()->action(ids::kMixerRecord), nullptr);
     EXPECT_EQ(recorder.mainWindow()->menu()->action(ids::kMixerPlayback), nullptr);
     EXPECT_EQ(settingsMenuTexts(recorder.mainWindow()),
-              (QStringList{"Record Device", "Playback Device", "Latency", "Buffers"}));
+              (QStringList{"Record Device", "Playback Device", "Latency", "Buffers", "Record", "Meter Scale"}));
     recorder.shutDown();
 }
 

@@ -30,28 +30,38 @@ TEST(RecordingHealth, TimeLeftIsTheSmallerOfTheFreeSpaceAndTheLargestTake)
         EXPECT_DOUBLE_EQ(recordingSecondsLeft(c.freeBytes, c.takeBytes, kLargestTake), c.seconds) << c.takeBytes;
 }
 
-TEST(RecordingHealth, TextsWhileRecordingWarnOfClippingDropsAndLittleTimeLeft)
+TEST(RecordingHealth, TextsWhileRecordingTellThePeakClippingAsTimeAndShareDropsAndTheDevice)
 {
     testing::ensureRecorderRuntime();  // the time text comes from the toolkit
+    constexpr uint64_t kMinute = 60 * 176400;  // a minute of take in bytes
+    const QString source = recordingSourceText(QStringLiteral("USB Audio CODEC"), 44100);
     struct Case {
         RecordingHealth health;
         double secondsLeft;
+        QString source;
         const char* text;
         bool warning;
     };
     const Case cases[] = {
-        {{}, 4000.0, "Time left 1:06:40", false},
-        {{}, 299.9, "Only 4:59 of recording time left", true},
-        {{3, 0, 0.9, {}, 0}, 4000.0, "Time left 1:06:40   Clipping: L 3", true},
-        {{0, 12, 0.9, {}, 0}, 4000.0, "Time left 1:06:40   Clipping: R 12", true},
-        {{0, 0, 0.5, {22050, 1}, 0}, 60.0, "Only 1:00 of recording time left   Dropped: 0.50 s, 1 overrun", true},
-        {{1, 2, 0.5, {0, 3}, 0}, 4000.0, "Time left 1:06:40   Clipping: L 1, R 2   Dropped: 3 overruns", true},
+        {{0, 0, 0.5, {}, kMinute}, 4000.0, source, "Time left 1:06:40   Peak -6.0 dBFS   USB Audio CODEC, 44.1 kHz", false},
+        {{}, 299.9, {}, "Only 4:59 of recording time left   Peak below -60 dBFS", true},
+        // 79,380 frames at full scale in the left channel: 1.8 s of a minute.
+        {{79380, 0, 1.0, {}, kMinute}, 4000.0, {}, "Time left 1:06:40   Peak 0.0 dBFS   Clipped 1.8 s, 3.0 % of the take", true},
+        // The channel that clipped most tells the time.
+        {{10, 441, 0.99, {}, kMinute}, 4000.0, {}, "Time left 1:06:40   Peak -0.1 dBFS   Clipped 10 ms, < 0.1 % of the take",
+         true},
+        {{3, 0, 0.9, {}, kMinute}, 4000.0, {}, "Time left 1:06:40   Peak -0.9 dBFS   Clipped < 1 ms, < 0.1 % of the take", true},
+        {{0, 2646, 0.9, {}, 0}, 4000.0, {}, "Time left 1:06:40   Peak -0.9 dBFS   Clipped 60 ms", true},  // no take size yet
+        {{0, 0, 0.5, {22050, 1}, 0}, 60.0, source,
+         "Only 1:00 of recording time left   Peak -6.0 dBFS   Dropped: 0.50 s, 1 overrun   USB Audio CODEC, 44.1 kHz", true},
+        {{0, 0, 0.25, {0, 3}, 0}, 4000.0, {}, "Time left 1:06:40   Peak -12.0 dBFS   Dropped: 3 overruns", true},
     };
     for (const Case& c : cases) {
-        const HealthDisplay display = recordingHealthDisplay(c.health, c.secondsLeft);
+        const HealthDisplay display = recordingHealthDisplay(c.health, c.secondsLeft, c.source);
         EXPECT_EQ(display.text.toStdString(), c.text);
         EXPECT_EQ(display.warning, c.warning) << c.text;
     }
+    EXPECT_EQ(recordingSourceText(QString(), 48000).toStdString(), "48 kHz");
 }
 
 TEST(RecordingHealth, SummaryAfterStopNamesClippingGapsAndSilence)
@@ -65,9 +75,11 @@ TEST(RecordingHealth, SummaryAfterStopNamesClippingGapsAndSilence)
         {{0, 0, 0.7, {}, 176400}, "The take came through clean: no clipping, nothing dropped", false},
         {{0, 0, 0.0005, {}, 176400}, "The take is silent: check the input and that recording is enabled", true},
         {{0, 0, 0.0, {}, 0}, "The take came through clean: no clipping, nothing dropped", false},  // nothing to hear
-        {{2, 5, 1.0, {}, 176400}, "The take clipped (L 2, R 5)", true},
+        {{2, 5, 1.0, {}, 176400}, "The take clipped (< 1 ms, < 0.1 % of the take)", true},
+        {{4410, 8820, 1.0, {}, 176400}, "The take clipped (0.2 s, 20.0 % of the take)", true},
         {{0, 0, 0.6, {22050, 0}, 176400}, "The take has gaps (0.50 s)", true},
-        {{0, 1, 0.6, {0, 2}, 176400}, "The take clipped (R 1)   The take has gaps (2 overruns)", true},
+        {{0, 1, 0.6, {0, 2}, 176400}, "The take clipped (< 1 ms, < 0.1 % of the take)   The take has gaps (2 overruns)",
+         true},
     };
     for (const Case& c : cases) {
         const HealthDisplay display = takeSummaryDisplay(c.health);

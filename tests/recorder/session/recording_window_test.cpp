@@ -163,8 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         HealthCase{"SmallDisk", "test:input=sine,1000,-6", 176400ull * 100, "Only 1:40 of recording time left", true,
                    "The take came through clean"},
         // A full-scale sine at a quarter of the rate: every fourth sample is 32767 on both channels.
-        HealthCase{"Clipped", "test:input=sine,11025,0", 176400ull * 4000, "Time left 1:06:40   Clipping: L ", true,
-                   "The take clipped (L "},
+        HealthCase{"Clipped", "test:input=sine,11025,0", 176400ull * 4000, "Time left 1:06:40   Peak 0.0 dBFS   Clipped ", true,
+                   "The take clipped ("},
         HealthCase{"Silent", "test:input=silence", 176400ull * 4000, "Time left 1:06:40", false,
                    "The take is silent"}),
     [](const auto& info) { return std::string(info.param.name); });
