@@ -100,7 +100,25 @@ bool WmaWriter::open(const char* path, int bitRate, const SorvakTags* tags)
     if (opened < 0)
         return false;
     m_fileOpen = true;
-    return avformat_write_header(m_container, nullptr) >= 0;
+    if (avformat_write_header(m_container, nullptr) < 0)
+        return false;
+    // Decoders hand out nothing for the first frame the encoder wrote (its transform has no
+    // earlier half to overlap with): one frame of silence ahead of the samples falls there, so
+    // the file's first decoded sample is the first one written.
+    return writeSilence(m_codec->frame_size);
+}
+
+bool WmaWriter::writeSilence(int frames)
+{
+    for (int index = 0; index < frames; ++index) {
+        if (m_pendingFrames == 0 && av_frame_make_writable(m_frame) < 0)
+            return false;
+        reinterpret_cast<float*>(m_frame->data[0])[m_pendingFrames] = 0.0f;
+        reinterpret_cast<float*>(m_frame->data[1])[m_pendingFrames] = 0.0f;
+        if (++m_pendingFrames == m_codec->frame_size && !encodePendingFrame(m_pendingFrames))
+            return false;
+    }
+    return true;
 }
 
 WmaWriter::~WmaWriter()
