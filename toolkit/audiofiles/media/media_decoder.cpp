@@ -58,6 +58,30 @@ std::unique_ptr<MediaDecoder> MediaDecoder::open(const char* path)
     return decoder;
 }
 
+std::unique_ptr<MediaDecoder> MediaDecoder::openFrames(const char* path)
+{
+    std::unique_ptr<MediaDecoder> decoder(new MediaDecoder());
+    if (!decoder->openCodec(path))
+        return nullptr;
+    return decoder;
+}
+
+const AVFrame* MediaDecoder::nextFrame()
+{
+    av_frame_unref(m_frame);
+    return receiveFrame() ? m_frame : nullptr;
+}
+
+bool MediaDecoder::durationIsStated() const
+{
+    return m_container->context()->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+}
+
+double MediaDecoder::secondsPerTick() const
+{
+    return av_q2d(m_container->context()->streams[m_container->audioStream()]->time_base);
+}
+
 bool MediaDecoder::openCodec(const char* path)
 {
     m_container = MediaContainer::open(path);
