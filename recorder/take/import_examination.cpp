@@ -66,11 +66,17 @@ std::string formatName(const char* longName)
     return name;
 }
 
+std::string withArticle(const std::string& words)
+{
+    const bool vowel = !words.empty() && std::string("AEIOUaeiou").find(words[0]) != std::string::npos;
+    return (vowel ? "an " : "a ") + words;
+}
+
 std::string refusalText(const std::string& name, const SorvakAudioFileReport& report)
 {
     switch (report.verdict) {
     case SORVAK_AUDIO_FILE_VIDEO:
-        return "The file " + name + " is " + (report.container[0] ? "a " + formatName(report.container) + " video" : "a video")
+        return "The file " + name + " is " + withArticle(report.container[0] ? formatName(report.container) + " video" : "video")
                + "; " + kImportableFormats;
     case SORVAK_AUDIO_FILE_OTHER_FORMAT:
         return "The file " + name + " is in the " + formatName(report.container) + " format, not an audio file; "

@@ -112,7 +112,7 @@ struct ImportRow {
     double aliasFloorDb = -90.0;
 };
 
-class AudioFileImport : public ::testing::TestWithParam<ImportRow> {
+class ImportFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -123,6 +123,8 @@ protected:
     TemporaryFolder folder;
     std::string takePath = folder.file("recording.raw");
 };
+
+class AudioFileImport : public ImportFixture, public ::testing::WithParamInterface<ImportRow> {};
 
 TEST_P(AudioFileImport, ComesInAtTheTakeRateWithItsLengthToneAndLevel)
 {
@@ -189,6 +191,57 @@ INSTANTIATE_TEST_SUITE_P(
         // ffmpeg's own WMA encoder loses its first frame of 2048 samples to the priming.
         ImportRow{"Wma", "-r 44100 -b 16 -c 2", "", "ffmpeg -v error -y -i IN -c:a wmav2 -b:a 128k OUT", ".wma", 44100, 0.5,
                   false, 2048 + 2048}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedRow {
+    const char* name;
+    const char* fileName;
+    const char* maker;   // shell command writing OUT; "fifo" for a named pipe
+    const char* reason;  // words the message must hold besides the file's name
+};
+
+class RefusedFile : public ImportFixture, public ::testing::WithParamInterface<RefusedRow> {};
+
+TEST_P(RefusedFile, IsRefusedByNameBeforeAnythingIsWrittenAndTheTakeIsKept)
+{
+    const RefusedRow& row = GetParam();
+    const std::string path = folder.file(row.fileName);
+    if (std::string(row.maker) == "fifo")
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    else
+        ASSERT_TRUE(testing::runCommand(testing::commandWithPaths(row.maker, "", path)).succeeded) << row.maker;
+    const std::string oldTake = readFile(takePath);
+
+    ImportExamination examination;
+    ImportResult result;
+    testing::runWithoutHanging([&] {
+        examination = examineImport(path);
+        result = importIntoTake(path, takePath, {}, nullptr);
+    }, path);
+    EXPECT_EQ(examination.way, ImportWay::Refused);
+    EXPECT_NE(examination.message.find(path), std::string::npos) << examination.message;
+    EXPECT_NE(examination.message.find(row.reason), std::string::npos) << examination.message;
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE(result.message.find(row.reason), std::string::npos) << result.message;
+    EXPECT_EQ(readFile(takePath), oldTake);
+    EXPECT_FALSE(std::filesystem::exists(importSidePath(takePath)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedFile,
+    ::testing::Values(
+        RefusedRow{"MatroskaVideo", "clip.mkv",
+                   "ffmpeg -v error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -f lavfi -i "
+                   "sine=duration=1 -c:v mpeg4 -c:a flac -shortest OUT",
+                   "is a Matroska video; Wavelark imports audio files: WAV, FLAC"},
+        RefusedRow{"TextNamedFlac", "notes.flac", "printf 'These are the liner notes, not a recording.\\n' > OUT",
+                   "holds no audio"},
+        RefusedRow{"NamedPipe", "pipe.flac", "fifo", "not a regular file"},
+        RefusedRow{"TruncatedFlac", "cut.flac",
+                   "sox -n -r 44100 -b 16 -c 2 OUT.whole.flac synth 20 sine 1000 && head -c 400000 OUT.whole.flac > OUT",
+                   "cut off"},
+        RefusedRow{"OggWithoutAudio", "picture.ogg",
+                   "ffmpeg -v error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -c:v libtheora OUT", "video"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }

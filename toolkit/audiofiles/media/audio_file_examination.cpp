@@ -107,8 +107,10 @@ int ExamineAudioFile(const char* path, SorvakAudioFileReport* report)
         return verdict(report, SORVAK_AUDIO_FILE_DAMAGED);
     if (holdsVideo(*container->context()))
         return verdict(report, SORVAK_AUDIO_FILE_VIDEO);
+    // A file named like an audio file but holding none of its streams (a text named .flac) is
+    // taken for that format by its name alone: it is no file of that kind at all.
     if (container->audioStream() < 0)
-        return verdict(report, SORVAK_AUDIO_FILE_NO_AUDIO);
+        return verdict(report, container->context()->nb_streams > 0 ? SORVAK_AUDIO_FILE_NO_AUDIO : SORVAK_AUDIO_FILE_UNKNOWN);
     const AVCodecParameters* audio = container->context()->streams[container->audioStream()]->codecpar;
     report->sampleRate = audio->sample_rate;
     report->channels = audio->ch_layout.nb_channels;
