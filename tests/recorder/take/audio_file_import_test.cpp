@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "sine=duration=1 -c:v mpeg4 -c:a flac -shortest OUT",
                    "is a Matroska video; Wavelark imports audio files: WAV, FLAC"},
         RefusedRow{"TextNamedFlac", "notes.flac", "printf 'These are the liner notes, not a recording.\\n' > OUT",
-                   "holds no audio"},
+                   "is not an audio file"},
         RefusedRow{"NamedPipe", "pipe.flac", "fifo", "not a regular file"},
         RefusedRow{"TruncatedFlac", "cut.flac",
                    "sox -n -r 44100 -b 16 -c 2 OUT.whole.flac synth 20 sine 1000 && head -c 400000 OUT.whole.flac > OUT",

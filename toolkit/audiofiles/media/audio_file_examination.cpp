@@ -36,15 +36,17 @@ int verdict(SorvakAudioFileReport* report, int value)
     return value;
 }
 
-// The name FFmpeg gives the file's format, found from its first bytes alone (no demuxer runs);
-// false when the bytes are not of any format FFmpeg knows.
-bool probeFormat(const char* path, SorvakAudioFileReport* report)
+// The name FFmpeg gives the file's format, found from its first bytes alone (no demuxer runs),
+// and how sure FFmpeg is of it (up to 100; 50 and below: recognised by the name's extension
+// only). False when the bytes are not of any format FFmpeg knows.
+bool probeFormat(const char* path, SorvakAudioFileReport* report, int& score)
 {
     std::unique_ptr<sorvak::MediaFileInput> input = sorvak::MediaFileInput::open(path);
     if (!input)
         return false;
     const AVInputFormat* format = nullptr;
-    if (av_probe_input_buffer2(input->io(), &format, sorvak::fileUrl(path).get(), nullptr, 0, 0) < 0 || !format)
+    score = av_probe_input_buffer2(input->io(), &format, sorvak::fileUrl(path).get(), nullptr, 0, 0);
+    if (score < 0 || !format)
         return false;
     copyText(report->container, sizeof report->container, format->long_name ? format->long_name : format->name);
     copyText(report->demuxer, sizeof report->demuxer, format->name);
@@ -97,7 +99,8 @@ int ExamineAudioFile(const char* path, SorvakAudioFileReport* report)
         return verdict(report, SORVAK_AUDIO_FILE_UNREADABLE);
     if (!sorvak::MediaFileInput::open(path))
         return verdict(report, SORVAK_AUDIO_FILE_UNREADABLE);
-    if (!probeFormat(path, report))
+    int score = 0;
+    if (!probeFormat(path, report, score))
         return verdict(report, SORVAK_AUDIO_FILE_UNKNOWN);
     std::unique_ptr<sorvak::MediaContainer> container = sorvak::MediaContainer::open(path);
     if (!sorvak::isAudioContainer(report->demuxer))
@@ -107,10 +110,10 @@ int ExamineAudioFile(const char* path, SorvakAudioFileReport* report)
         return verdict(report, SORVAK_AUDIO_FILE_DAMAGED);
     if (holdsVideo(*container->context()))
         return verdict(report, SORVAK_AUDIO_FILE_VIDEO);
-    // A file named like an audio file but holding none of its streams (a text named .flac) is
-    // taken for that format by its name alone: it is no file of that kind at all.
+    // A file taken for an audio format by its name alone (a text named .flac) that then holds no
+    // audio is no file of that format at all.
     if (container->audioStream() < 0)
-        return verdict(report, container->context()->nb_streams > 0 ? SORVAK_AUDIO_FILE_NO_AUDIO : SORVAK_AUDIO_FILE_UNKNOWN);
+        return verdict(report, score > AVPROBE_SCORE_EXTENSION ? SORVAK_AUDIO_FILE_NO_AUDIO : SORVAK_AUDIO_FILE_UNKNOWN);
     const AVCodecParameters* audio = container->context()->streams[container->audioStream()]->codecpar;
     report->sampleRate = audio->sample_rate;
     report->channels = audio->ch_layout.nb_channels;
