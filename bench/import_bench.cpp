@@ -8,6 +8,10 @@
 //
 // "peer_ratio" is this run's wall time over the peer's, "peer_cpu_ratio" the same for the
 // processor time of the process and the commands it ran (steadier on a shared machine).
+//
+// Measured on the development machine (2 cores shared with other builds, load 11 to 15,
+// RelWithDebInfo): sox and the rest 24.0 s of wall time and 12.2 s of processor time; the import
+// and the rest 17.7 s and 5.7 s: 0.74 x in time, 0.47 x in processor time.
 
 #include "take/peak_cache.h"
 #include "take/raw_take_maximise.h"
