@@ -107,7 +107,10 @@ bool MediaDecoder::openCodec(const char* path)
     m_frame = av_frame_alloc();
     if (!m_packet || !m_frame)
         return false;
-    m_streamStart = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    // A stream stamped from before 0 starts with its codec's priming (a WMA file's first frame,
+    // which the decoder hands out nothing for): its audio starts at 0, not at the first stamp, so
+    // its blocks are stamped as those of a file that states no priming.
+    m_streamStart = stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0 ? stream->start_time : 0;
     return true;
 }
 

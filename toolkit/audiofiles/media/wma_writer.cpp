@@ -100,6 +100,11 @@ bool WmaWriter::open(const char* path, int bitRate, const SorvakTags* tags)
     if (opened < 0)
         return false;
     m_fileOpen = true;
+    // The encoder states its priming of one frame by stamping its first packet one frame before
+    // time 0; that packet is the silent frame written below, so the first sample written is
+    // stamped 0. The stamps stay as they are (within the ASF preroll) rather than all moving a
+    // frame later, which would state a file one frame longer than the samples written.
+    m_container->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     if (avformat_write_header(m_container, nullptr) < 0)
         return false;
     // Decoders hand out nothing for the first frame the encoder wrote (its transform has no
