@@ -179,6 +179,11 @@ INSTANTIATE_TEST_SUITE_P(
         ImportRow{"Wav48kSurroundAllChannels", "-r 48000 -b 16", "remix 1 1 1 1 1 1", "", ".wav", 48000, 0.5, true, 1.2},
         ImportRow{"Wav48kSurroundCentreOnly", "-r 48000 -b 24", "remix 0 0 1 0 0 0", "", ".wav", 48000, kCentreAlone, true,
                   1.2},
+        // ffmpeg writes WAVE_FORMAT_EXTENSIBLE for more than two channels and for 32-bit samples.
+        ImportRow{"FfmpegExtensibleSurround32Bit", "-r 96000 -b 16", "remix 1 1 1 1 1 1",
+                  "ffmpeg -v error -y -i IN -c:a pcm_s32le OUT", ".wav", 96000, 0.5, true, 1.2},
+        ImportRow{"FfmpegExtensibleFloatStereo", "-r 32000 -b 16 -c 2", "",
+                  "ffmpeg -v error -y -i IN -c:a pcm_f32le OUT", ".wav", 32000, 0.5, true, 1.2},
         ImportRow{"Flac96k24", "-r 96000 -b 24 -c 2", "", "", ".flac", 96000, 0.5, true, 1.2},
         ImportRow{"OggVorbis48k", "-r 48000 -b 16 -c 2", "", "ffmpeg -v error -y -i IN -c:a libvorbis -q:a 6 OUT", ".ogg",
                   48000, 0.5, false, 1.2},
@@ -240,6 +245,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"TruncatedFlac", "cut.flac",
                    "sox -n -r 44100 -b 16 -c 2 OUT.whole.flac synth 20 sine 1000 && head -c 400000 OUT.whole.flac > OUT",
                    "cut off"},
+        RefusedRow{"AviOutsideTheAudioContainers", "clip.avi",
+                   "ffmpeg -v error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -c:v mpeg4 OUT",
+                   "is in the AVI format, not an audio file"},
+        RefusedRow{"RateBelowEightKilohertz", "low.wav", "sox -n -r 4000 -b 16 -c 1 OUT synth 0.5 sine 500",
+                   "has a sample rate of 4000 Hz"},
         RefusedRow{"OggWithoutAudio", "picture.ogg",
                    "ffmpeg -v error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -c:v libtheora OUT", "video"}),
     [](const auto& info) { return std::string(info.param.name); });
