@@ -56,10 +56,7 @@ bool TakeSession::import(const QString& path)
         removeMark(m_paths.recordingMark());
         enterPhase(SessionPhase::Idle);
         showDuration();
-        if (result.failure == ImportFailure::IncorrectFormat)
-            m_display.error(QString::fromLatin1(kIncorrectFormatCaption), QString::fromLatin1(kIncorrectFormatText));
-        else
-            warn(QString::fromLatin1(kImportCaption), QString::fromStdString(result.message));
+        warn(QString::fromLatin1(kImportCaption), QString::fromStdString(result.message));
         return false;
     }
     m_hasTake = true;

@@ -25,15 +25,9 @@
 
 namespace wavelark {
 
-// The message box of a WAV file in another format (the text and the caption).
-inline constexpr char kIncorrectFormatText[] = "Incorrect WAV file format\n\nMust be Uncompressed 44100Hz, 16-Bit, Stereo";
-inline constexpr char kIncorrectFormatCaption[] = "Incorrect Format";
-
 enum class ImportFailure {
     None,
     NotRegularFile,   // missing, a folder, a named pipe or a device: refused before anything is read
-    IncorrectFormat,  // no longer given: every WAV file that is not imported is refused by name
-                      // (NotAudio); kept with kIncorrectFormatText for callers that show it
     NotAudio,         // examined and refused before anything is written: a video, a text file,
                       // a file without audio, one cut off, a rate outside 8..192 kHz
     Unreadable,       // the file could not be read, opened or decoded, or holds no audio
