@@ -9,9 +9,10 @@
 // "peer_ratio" is this run's wall time over the peer's, "peer_cpu_ratio" the same for the
 // processor time of the process and the commands it ran (steadier on a shared machine).
 //
-// Measured on the development machine (2 cores shared with other builds, load 11 to 15,
-// RelWithDebInfo): sox and the rest 24.0 s of wall time and 12.2 s of processor time; the import
-// and the rest 17.7 s and 5.7 s: 0.74 x in time, 0.47 x in processor time.
+// Measured on the development machine (2 cores shared with other builds, RelWithDebInfo): at
+// load 6 to 7, sox and the rest 10.9 s of wall time and 10.9 s of processor time, the import and
+// the rest 4.9 s and 4.5 s: 0.45 x in time, 0.42 x in processor time (at load 11 to 15, with
+// a library call per sample to round: 0.74 x and 0.47 x).
 
 #include "take/peak_cache.h"
 #include "take/raw_take_maximise.h"

@@ -102,10 +102,10 @@ int ExamineAudioFile(const char* path, SorvakAudioFileReport* report)
     int score = 0;
     if (!probeFormat(path, report, score))
         return verdict(report, SORVAK_AUDIO_FILE_UNKNOWN);
-    std::unique_ptr<sorvak::MediaContainer> container = sorvak::MediaContainer::open(path);
+    // Formats outside the audio containers (AVI, MPEG-TS, playlists, ...) are never opened.
     if (!sorvak::isAudioContainer(report->demuxer))
-        return verdict(report, container && holdsVideo(*container->context()) ? SORVAK_AUDIO_FILE_VIDEO
-                                                                              : SORVAK_AUDIO_FILE_OTHER_FORMAT);
+        return verdict(report, SORVAK_AUDIO_FILE_OTHER_FORMAT);
+    std::unique_ptr<sorvak::MediaContainer> container = sorvak::MediaContainer::open(path);
     if (!container)
         return verdict(report, SORVAK_AUDIO_FILE_DAMAGED);
     if (holdsVideo(*container->context()))

@@ -45,19 +45,27 @@ TakeRateStream::~TakeRateStream()
 
 void TakeRateStream::quantise(const float* stereo, std::size_t frames)
 {
-    m_quantised.resize(2 * frames);
-    for (std::size_t index = 0; index < 2 * frames; ++index) {
-        float value = stereo[index] * 32768.0f;
-        if (m_dither) {
-            // Triangular noise of one step either way: the difference of two uniform values.
-            m_noiseState = m_noiseState * 1664525u + 1013904223u;
-            const float first = static_cast<float>(m_noiseState >> 8) * (1.0f / 16777216.0f);
-            m_noiseState = m_noiseState * 1664525u + 1013904223u;
-            const float second = static_cast<float>(m_noiseState >> 8) * (1.0f / 16777216.0f);
-            value += first - second;
+    const std::size_t samples = 2 * frames;
+    m_quantised.resize(samples);
+    m_noise.resize(samples);
+    if (m_dither) {
+        // Triangular noise of up to one step either way: the difference of the two 16-bit halves
+        // of a xorshift value, each a uniform number of steps in [0, 1).
+        uint32_t state = m_noiseState;
+        for (std::size_t index = 0; index < samples; ++index) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            m_noise[index] = (static_cast<float>(state & 0xFFFFu) - static_cast<float>(state >> 16)) * (1.0f / 65536.0f);
         }
-        const float rounded = std::nearbyint(std::clamp(value, -32768.0f, 32767.0f));
-        m_quantised[index] = static_cast<int16_t>(rounded);
+        m_noiseState = state;
+    } else {
+        std::fill(m_noise.begin(), m_noise.end(), 0.0f);
+    }
+    // Rounded half up by truncating a positive number: no library call per sample.
+    for (std::size_t index = 0; index < samples; ++index) {
+        const float value = std::clamp(stereo[index] * 32768.0f + m_noise[index], -32768.0f, 32767.0f);
+        m_quantised[index] = static_cast<int16_t>(static_cast<int32_t>(value + 32768.5f) - 32768);
     }
 }
 

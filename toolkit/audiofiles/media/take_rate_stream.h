@@ -37,7 +37,8 @@ private:
     int m_inputRate;
     bool m_dither;
     PolyphaseConverter* m_converter;  // owned; null at 44100 Hz
-    uint32_t m_noiseState = 0x9E3779B9u;
+    uint32_t m_noiseState = 0x9E3779B9u;  // xorshift state, never 0
+    std::vector<float> m_noise;           // the dither of one block, in steps
     std::vector<int16_t> m_quantised;
     std::vector<int16_t> m_converted;
     uint64_t m_inputFrames = 0;

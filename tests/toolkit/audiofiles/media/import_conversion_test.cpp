@@ -134,3 +134,35 @@ TEST(TakeRateStream, TakesTheConvertersDelayOut)
 }
 
 }
+
+namespace {
+
+// A constant a quarter of a 16-bit step above 0, 100000 frames of it through the stream.
+std::vector<int16_t> quarterStep(bool dither)
+{
+    const std::vector<float> constant(2 * 100000, 0.25f / 32768.0f);
+    std::unique_ptr<sorvak::TakeRateStream> stream = sorvak::TakeRateStream::create(44100, dither);
+    std::vector<int16_t> output;
+    stream->write(constant.data(), constant.size() / 2, output);
+    stream->finish(output);
+    return output;
+}
+
+}
+
+TEST(TakeRateStream, DitherKeepsWhatLiesBelowTheLastBitOnAverage)
+{
+    const std::vector<int16_t> dithered = quarterStep(true);
+    ASSERT_EQ(dithered.size(), 2u * 100000);
+    double sum = 0.0;
+    for (const int16_t sample : dithered) {
+        EXPECT_GE(sample, -1);
+        EXPECT_LE(sample, 1);
+        sum += sample;
+    }
+    EXPECT_NEAR(sum / dithered.size(), 0.25, 0.01);
+
+    // Without dither the quarter step is rounded away.
+    for (const int16_t sample : quarterStep(false))
+        ASSERT_EQ(sample, 0);
+}
