@@ -143,8 +143,10 @@ void MainWindow::saveCommand()
 
 void MainWindow::importCommand()
 {
-    static const char kFilters[] = "All Media Files\0*.wav;*.mp3;*.wma\0MPEG Layer 3 Files\0*.mp3\0"
-                                   "Windows Media Audio Files\0*.wma\0Uncompressed PCM WAV Files\0*.wav\0";
+    static const char kFilters[] = "All Media Files\0*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac\0"
+                                   "MPEG Layer 3 Files\0*.mp3\0Windows Media Audio Files\0*.wma\0"
+                                   "Uncompressed PCM WAV Files\0*.wav\0FLAC Files\0*.flac\0"
+                                   "Ogg Vorbis and Opus Files\0*.ogg;*.oga;*.opus\0AAC and M4A Files\0*.m4a;*.aac\0";
     const char* chosen = g_toolkit.GetOpenFilenames(this, 0, "Import Audio File", m_state.settings.lastImportFile,
                                                     kFilters, 0, nullptr);
     if (!chosen || !*chosen)

@@ -4,6 +4,7 @@
 #include "session/progress_reporter.h"
 #include "session/take_session.h"
 
+#include "take/import_examination.h"
 #include "take/take_import.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,13 @@ bool TakeSession::import(const QString& path)
 {
     if (m_phase != SessionPhase::Idle)
         return false;
+    // A file that cannot be imported is refused before the take is put at stake by the question.
+    const ImportExamination examination = examineImport(QFile::encodeName(path).toStdString());
+    if (examination.way == ImportWay::Refused) {
+        warn(QString::fromLatin1(kImportCaption),
+             QString::fromStdString(examination.message + " The current recording was kept."));
+        return false;
+    }
     if (!m_display.ask(QString::fromLatin1(kConfirmImportCaption), QString::fromLatin1(kConfirmImportText)))
         return false;
     enterPhase(SessionPhase::Importing);
@@ -48,10 +56,7 @@ bool TakeSession::import(const QString& path)
         removeMark(m_paths.recordingMark());
         enterPhase(SessionPhase::Idle);
         showDuration();
-        if (result.failure == ImportFailure::IncorrectFormat)
-            m_display.error(QString::fromLatin1(kIncorrectFormatCaption), QString::fromLatin1(kIncorrectFormatText));
-        else
-            warn(QString::fromLatin1(kImportCaption), QString::fromStdString(result.message));
+        warn(QString::fromLatin1(kImportCaption), QString::fromStdString(result.message));
         return false;
     }
     m_hasTake = true;

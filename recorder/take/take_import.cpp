@@ -1,8 +1,7 @@
 #include "take/take_import.h"
 
 #include "core/file_toolbox.h"
-#include "core/take_format.h"
-#include "core/toolkit_binding.h"
+#include "take/import_examination.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,12 +36,6 @@ ImportResult refused(ImportFailure kind, const std::string& message, const std::
     return ImportResult{kind, message + kKept, 0};
 }
 
-bool isTakeFormat(const WavFormat* format)
-{
-    return format && format->sampleRate == static_cast<uint32_t>(kTakeSampleRate) && format->bitsPerSample == 16
-           && format->channels == 2 && format->formatTag == 1;
-}
-
 }
 
 bool importsAsWav(const std::string& sourcePath)
@@ -65,23 +58,19 @@ ImportResult importIntoTake(const std::string& sourcePath, const std::string& ta
 {
     const std::string sidePath = importSidePath(takePath);
     const std::string name = quoted(sourcePath);
-    // Opened without waiting, so a named pipe is refused instead of waiting for a writer.
-    FileDescriptor source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!source.isOpen())
-        return refused(ImportFailure::Unreadable, "The file " + name + " could not be opened: " + systemReason() + ".",
-                       sidePath);
-    struct stat status {};
-    if (::fstat(source.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return refused(ImportFailure::NotRegularFile,
-                       "The file " + name + " is not a regular file (a folder, a named pipe or a device) and cannot be imported.",
-                       sidePath);
+    const ImportExamination examination = examineImport(sourcePath);
+    if (examination.way == ImportWay::Refused)
+        return refused(examination.refusal == ImportRefusal::NotRegularFile ? ImportFailure::NotRegularFile
+                                                                            : ImportFailure::NotAudio,
+                       examination.message, sidePath);
     ::unlink(sidePath.c_str());
 
-    if (importsAsWav(sourcePath)) {
-        const bool acceptable = isTakeFormat(g_toolkit.OpenWAV(sourcePath.c_str(), 0));
-        g_toolkit.CloseWAV(0);
-        if (!acceptable)
-            return ImportResult{ImportFailure::IncorrectFormat, kIncorrectFormatText, 0};
+    if (examination.way == ImportWay::Copy) {
+        FileDescriptor source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        struct stat status {};
+        if (!source.isOpen() || ::fstat(source.get(), &status) != 0 || !S_ISREG(status.st_mode))
+            return refused(ImportFailure::Unreadable, "The file " + name + " could not be opened: " + systemReason() + ".",
+                           sidePath);
         FileDescriptor side(::open(sidePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (!side.isOpen())
             return refused(ImportFailure::SideFile,
@@ -97,15 +86,10 @@ ImportResult importIntoTake(const std::string& sourcePath, const std::string& ta
         if (!side.close())
             return refused(ImportFailure::SideFile,
                            "The file " + quoted(sidePath) + " could not be written: " + systemReason() + ".", sidePath);
-    } else {
-        source.close();
-        const int decoded = g_toolkit.WMA2WAV(sourcePath.c_str(), sidePath.c_str(), decodeProgress);
-        struct stat sideStatus {};
-        if (::stat(sidePath.c_str(), &sideStatus) != 0)
-            return refused(ImportFailure::SideFile, "The file " + quoted(sidePath) + " could not be written.", sidePath);
-        if (decoded != 0)
-            return refused(ImportFailure::Unreadable,
-                           "The file " + name + " could not be decoded: it is damaged or not an audio file, or the data folder has no room left.", sidePath);
+    } else if (!convertForImport(sourcePath, sidePath, decodeProgress)) {
+        return refused(ImportFailure::Unreadable,
+                       "The file " + name + " could not be converted: its audio is damaged, or the data folder has no room left.",
+                       sidePath);
     }
 
     struct stat sideStatus {};

@@ -168,6 +168,41 @@ SORVAK_API int WAV2WMATagged(const char* source, const char* destination, int bi
 // created, empty when the source cannot be read.
 SORVAK_API int WMA2WAV(const char* source, const char* destination, SorvakProgressFunction progress);
 
+// What ExamineAudioFile finds a file to be.
+enum {
+    SORVAK_AUDIO_FILE_AUDIO = 0,         // audio AudioFileToWAV converts
+    SORVAK_AUDIO_FILE_UNREADABLE = 1,    // missing, not a regular file, or not readable
+    SORVAK_AUDIO_FILE_UNKNOWN = 2,       // not in any format the media layer knows (text, damaged header)
+    SORVAK_AUDIO_FILE_OTHER_FORMAT = 3,  // a known format that is no audio container (container names it)
+    SORVAK_AUDIO_FILE_VIDEO = 4,         // a video (container names its format)
+    SORVAK_AUDIO_FILE_NO_AUDIO = 5,      // an audio container without an audio stream
+    SORVAK_AUDIO_FILE_DAMAGED = 6,       // its audio does not decode
+    SORVAK_AUDIO_FILE_RATE = 7,          // a sample rate outside 8000..192000 Hz (sampleRate holds it)
+    SORVAK_AUDIO_FILE_CUT_OFF = 8        // its audio ends well before the length its headers state
+};
+
+// The findings of ExamineAudioFile. Texts are NUL-terminated; empty when unknown.
+typedef struct SorvakAudioFileReport {
+    int verdict;          // one of SORVAK_AUDIO_FILE_*
+    int sampleRate;       // Hz, of the decoded audio
+    int channels;
+    int64_t duration;     // 100-ns units, 0 when unknown
+    char container[96];   // FFmpeg's long name of the format ("Matroska / WebM")
+    char demuxer[64];     // FFmpeg's short name ("matroska,webm")
+    char codec[32];       // the audio codec's short name ("flac")
+} SorvakAudioFileReport;
+
+// Examines a file for AudioFileToWAV, reading only its headers, its first audio frame and its last
+// two seconds. Fills the report and returns its verdict.
+SORVAK_API int ExamineAudioFile(const char* path, SorvakAudioFileReport* report);
+// Any audio file the media layer reads (WAV in any PCM format, FLAC, Ogg, Opus, MP3, AAC/M4A, WMA,
+// ...) to a canonical 44100 Hz, 16-bit stereo WAV file: mono to both sides, more channels mixed
+// down (ITU coefficients, normalised so that nothing clips), TPDF dither when bits are lost, and
+// the polyphase converter at filter type 3 for any other rate. progress gets -1 first, then each
+// new percentage; a non-zero result from it ends the conversion early (a file of the audio so
+// far, result 0). 0 on success; -1 on failure, when no destination is left behind.
+SORVAK_API int AudioFileToWAV(const char* source, const char* destination, SorvakProgressFunction progress);
+
 // ---------------------------------------------------------------------------------------------
 // Sample-rate conversion chain.
 

@@ -164,5 +164,38 @@ TEST_F(TakeSessionTest, AnImportKilledAfterItReplacedTheTakeIsFinished)
     EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("The last import was interrupted after its audio replaced")));
 }
 
+// The file is examined before the question: one that cannot be imported is refused by name with
+// no question and the take kept; one that can (also a 48 kHz mono WAV, which the copy used to
+// refuse) is asked about, and a No keeps the take too.
+TEST_F(TakeSessionTest, OnlyAnImportableFileIsAskedAbout)
+{
+    const std::vector<int16_t> take = writeTake(1.0);
+    start();
+    const std::string text = (folder() / "notes.flac").string();
+    testing::writeFile(text, "These are the liner notes, not a recording.\n");
+    const std::string mono = (folder() / "mono48k.wav").string();
+    ASSERT_TRUE(testing::runCommand("sox -n -r 48000 -b 24 -c 1 " + testing::shellQuoted(mono) + " synth 0.5 sine 1000")
+                    .succeeded);
+
+    m_display.messages.clear();
+    EXPECT_FALSE(m_session->import(QString::fromStdString(text)));
+    ASSERT_EQ(m_display.messages.size(), 1u);
+    EXPECT_EQ(m_display.messages[0].kind, QStringLiteral("warn"));
+    EXPECT_TRUE(m_display.messages[0].text.contains(QString::fromStdString(text))) << m_display.messages[0].text.toStdString();
+
+    m_display.messages.clear();
+    m_display.answer = false;
+    EXPECT_FALSE(m_session->import(QString::fromStdString(mono)));
+    ASSERT_EQ(m_display.messages.size(), 1u);
+    EXPECT_EQ(m_display.messages[0].kind, QStringLiteral("ask"));
+    EXPECT_EQ(testing::readSamples(takePath().string()), take);
+
+    m_display.messages.clear();
+    m_display.answer = true;
+    EXPECT_TRUE(m_session->import(QString::fromStdString(mono)));
+    EXPECT_EQ(m_display.shown().size(), 0u);
+    EXPECT_NEAR(std::filesystem::file_size(takePath()) / 4.0, 44 / 4 + 0.5 * 44100, 1.0);
+}
+
 }
 }

@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
 }
 
 #include <cerrno>
@@ -27,6 +28,11 @@ int refuseFurtherOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
     return AVERROR(EPERM);
 }
 
+}
+
+bool isAudioContainer(const char* demuxerName)
+{
+    return demuxerName && av_match_list(demuxerName, kAudioContainers, ',') > 0;
 }
 
 std::unique_ptr<char[]> fileUrl(const char* path)

@@ -50,6 +50,10 @@ private:
     int m_audioStream = -1;
 };
 
+// Whether a demuxer of FFmpeg's (its name, which may be a list such as "mov,mp4,m4a,3gp,3g2,mj2")
+// is one of the audio containers above.
+bool isAudioContainer(const char* demuxerName);
+
 // Paths are handed to FFmpeg through its "file:" protocol, so that a name with a colon in it is
 // never taken for another protocol (the writer opens its file so; for a reader the URL only
 // names the file, whose extension FFmpeg weighs when it recognises the container).

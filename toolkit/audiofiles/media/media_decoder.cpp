@@ -58,6 +58,30 @@ std::unique_ptr<MediaDecoder> MediaDecoder::open(const char* path)
     return decoder;
 }
 
+std::unique_ptr<MediaDecoder> MediaDecoder::openFrames(const char* path)
+{
+    std::unique_ptr<MediaDecoder> decoder(new MediaDecoder());
+    if (!decoder->openCodec(path))
+        return nullptr;
+    return decoder;
+}
+
+const AVFrame* MediaDecoder::nextFrame()
+{
+    av_frame_unref(m_frame);
+    return receiveFrame() ? m_frame : nullptr;
+}
+
+bool MediaDecoder::durationIsStated() const
+{
+    return m_container->context()->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+}
+
+double MediaDecoder::secondsPerTick() const
+{
+    return av_q2d(m_container->context()->streams[m_container->audioStream()]->time_base);
+}
+
 bool MediaDecoder::openCodec(const char* path)
 {
     m_container = MediaContainer::open(path);
@@ -83,7 +107,10 @@ bool MediaDecoder::openCodec(const char* path)
     m_frame = av_frame_alloc();
     if (!m_packet || !m_frame)
         return false;
-    m_streamStart = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    // A stream stamped from before 0 starts with its codec's priming (a WMA file's first frame,
+    // which the decoder hands out nothing for): its audio starts at 0, not at the first stamp, so
+    // its blocks are stamped as those of a file that states no priming.
+    m_streamStart = stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0 ? stream->start_time : 0;
     return true;
 }
 

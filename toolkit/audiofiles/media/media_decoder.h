@@ -11,6 +11,7 @@
 #include <vector>
 
 struct AVCodecContext;
+struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
 struct SwrContext;
@@ -34,8 +35,21 @@ public:
     MediaDecoder(const MediaDecoder&) = delete;
     MediaDecoder& operator=(const MediaDecoder&) = delete;
 
+    // Opens the file for nextFrame only: nothing is decoded yet, nothing converted later. Null
+    // when the file cannot be read or holds no audio stream with a decoder.
+    static std::unique_ptr<MediaDecoder> openFrames(const char* path);
+    // The next frame as the codec decoded it (its own sample format, rate and channel layout);
+    // null at the end of the audio or on an error that ends it. Valid until the next call. Not to
+    // be mixed with nextBlock.
+    const AVFrame* nextFrame();
+
     // Length of the file in 100-ns units (0 when unknown).
     int64_t duration() const;
+    // Whether the container's length was read from the file's own headers or time stamps rather
+    // than estimated from its bit rate (an estimate can be far off for variable bit rates).
+    bool durationIsStated() const;
+    // The audio stream's time base as a fraction of a second, for the time stamps of frames.
+    double secondsPerTick() const;
     // The format of the first block.
     const WAVEFORMATEX& format() const { return m_format; }
 

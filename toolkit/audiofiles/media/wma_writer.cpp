@@ -100,7 +100,30 @@ bool WmaWriter::open(const char* path, int bitRate, const SorvakTags* tags)
     if (opened < 0)
         return false;
     m_fileOpen = true;
-    return avformat_write_header(m_container, nullptr) >= 0;
+    // The encoder states its priming of one frame by stamping its first packet one frame before
+    // time 0; that packet is the silent frame written below, so the first sample written is
+    // stamped 0. The stamps stay as they are (within the ASF preroll) rather than all moving a
+    // frame later, which would state a file one frame longer than the samples written.
+    m_container->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
+    if (avformat_write_header(m_container, nullptr) < 0)
+        return false;
+    // Decoders hand out nothing for the first frame the encoder wrote (its transform has no
+    // earlier half to overlap with): one frame of silence ahead of the samples falls there, so
+    // the file's first decoded sample is the first one written.
+    return writeSilence(m_codec->frame_size);
+}
+
+bool WmaWriter::writeSilence(int frames)
+{
+    for (int index = 0; index < frames; ++index) {
+        if (m_pendingFrames == 0 && av_frame_make_writable(m_frame) < 0)
+            return false;
+        reinterpret_cast<float*>(m_frame->data[0])[m_pendingFrames] = 0.0f;
+        reinterpret_cast<float*>(m_frame->data[1])[m_pendingFrames] = 0.0f;
+        if (++m_pendingFrames == m_codec->frame_size && !encodePendingFrame(m_pendingFrames))
+            return false;
+    }
+    return true;
 }
 
 WmaWriter::~WmaWriter()

@@ -1,4 +1,7 @@
-// Writes 44100 Hz, 16-bit stereo PCM as Windows Media Audio (wmav2) in an ASF file.
+// Writes 44100 Hz, 16-bit stereo PCM as Windows Media Audio (wmav2) in an ASF file. A decoder
+// reading the file hands out the written samples from the first on: the encoder's priming falls
+// on one frame of silence written ahead of them. The last frame is padded with silence, so the
+// decoded file ends with less than one encoder frame (2048 samples) of silence.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +41,7 @@ private:
     WmaWriter() = default;
     bool open(const char* path, int bitRate, const SorvakTags* tags);
     bool setAttributes(const SorvakTags& tags);
+    bool writeSilence(int frames);
     bool encodePendingFrame(int frames);
     bool drainPackets();
 

@@ -1,5 +1,6 @@
 // Damaged and hostile files given to the media layer: refused without a crash, or read to their
-// end; WMA2WAV always leaves a finalised WAV file. Run under the sanitizers.
+// end; WMA2WAV always leaves a finalised WAV file, AudioFileToWAV one or none. Run under the
+// sanitizers.
 
 #include "sorvak.h"
 #include "support/temporary_folder.h"
@@ -31,11 +32,17 @@ std::string randomBytes(std::size_t count, unsigned seed)
 // The 16-byte identifier an ASF file starts with.
 const std::string kAsfHeaderId("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
 
+// The name ending of a file in the given codec.
+std::string extensionOf(const std::string& codec)
+{
+    return codec == "wmav2" ? ".wma" : codec == "flac" ? ".flac" : ".mp3";
+}
+
 // The bytes of a file ffmpeg writes: 1.5 s of a sine in the given codec.
 std::string madeFile(const char* codec)
 {
     TemporaryFolder folder;
-    std::string path = folder.file(std::string(codec) == "wmav2" ? "made.wma" : "made.mp3");
+    std::string path = folder.file("made" + extensionOf(codec));
     std::string command = std::string("ffmpeg -v error -f lavfi -i sine=duration=1.5 -ac 2 -c:a ") + codec + " "
         + shellQuoted(path);
     EXPECT_TRUE(runCommand(command).succeeded) << command;
@@ -86,6 +93,13 @@ void expectRefusedEverywhere(const std::string& path, const TemporaryFolder& fol
     EXPECT_EQ(block, nullptr);
     EXPECT_EQ(GetWMAInfo(path.c_str(), "Title"), nullptr);
     EXPECT_STREQ(GetWMADuration(path.c_str()), nanosec2time(0));
+
+    SorvakAudioFileReport report {};
+    EXPECT_NE(ExamineAudioFile(path.c_str(), &report), SORVAK_AUDIO_FILE_AUDIO);
+    EXPECT_EQ(report.verdict, ExamineAudioFile(path.c_str(), &report));
+    std::string converted = folder.file("converted.wav");
+    EXPECT_NE(AudioFileToWAV(path.c_str(), converted.c_str(), nullptr), 0);
+    EXPECT_FALSE(std::filesystem::exists(converted));
 
     std::string destination = folder.file("out.wav");
     EXPECT_NE(WMA2WAV(path.c_str(), destination.c_str(), nullptr), 0);
@@ -202,7 +216,7 @@ TEST_P(DamagedFile, IsReadToItsEndOrRefused)
 {
     TemporaryFolder folder;
     const char* codec = std::get<0>(GetParam());
-    std::string extension = std::string(codec) == "wmav2" ? ".wma" : ".mp3";
+    std::string extension = extensionOf(codec);
     std::string original = madeFile(codec);
     std::string path = folder.file("damaged" + extension);
     writeFile(path, std::get<1>(GetParam()).apply(original));
@@ -227,6 +241,21 @@ TEST_P(DamagedFile, IsReadToItsEndOrRefused)
     }
     CloseWMA(kSlot);
 
+    // The import's conversion reads it to its end as well, or refuses it and leaves nothing.
+    SorvakAudioFileReport report {};
+    ExamineAudioFile(path.c_str(), &report);
+    EXPECT_GE(report.verdict, SORVAK_AUDIO_FILE_AUDIO);
+    EXPECT_LE(report.verdict, SORVAK_AUDIO_FILE_CUT_OFF);
+    std::string converted = folder.file("converted.wav");
+    if (AudioFileToWAV(path.c_str(), converted.c_str(), nullptr) == 0) {
+        std::string file = readFile(converted);
+        ASSERT_GE(file.size(), 44u);
+        EXPECT_EQ(littleEndianAt(file, 40), file.size() - 44);
+        EXPECT_LE(file.size() - 44, static_cast<std::size_t>(1.6 * 176400));
+    } else {
+        EXPECT_FALSE(std::filesystem::exists(converted));
+    }
+
     std::string destination = folder.file("out.wav");
     EXPECT_EQ(WMA2WAV(path.c_str(), destination.c_str(), nullptr) == 0, opened);
     std::string file = readFile(destination);
@@ -237,7 +266,7 @@ TEST_P(DamagedFile, IsReadToItsEndOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, DamagedFile,
-                         ::testing::Combine(::testing::Values("wmav2", "libmp3lame"), ::testing::ValuesIn(kDamages)),
+                         ::testing::Combine(::testing::Values("wmav2", "libmp3lame", "flac"), ::testing::ValuesIn(kDamages)),
                          [](const ::testing::TestParamInfo<std::tuple<const char*, Damage>>& info) {
                              return std::string(std::get<0>(info.param)) + std::get<1>(info.param).name;
                          });
