@@ -47,4 +47,10 @@ struct FadePassResult {
 FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
                                const BlockProgress& scanProgress, const BlockProgress& processProgress);
 
+// The same pass with a maximise gain the caller chose (fades.maximiseOn is not looked at): a batch
+// of tracks scales every track by one gain found from the whole side's peak. The scan still
+// reads the range and reports its peak.
+FadePassResult fadeAndScale(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
+                            double gain, const BlockProgress& scanProgress, const BlockProgress& processProgress);
+
 }
