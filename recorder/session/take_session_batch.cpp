@@ -191,13 +191,13 @@ bool TakeSession::saveTracks(const TrackBatchChoices& choices, const std::functi
         m_display.setProgress(percent);
         setStatusText(QStringLiteral(" Saving Tracks ... %1 of %2 ... %3 %").arg(saved).arg(total).arg(percent));
         QCoreApplication::processEvents();
-        if (!pool.cancelled() && cancelRequested && cancelRequested())
-            pool.cancel();
         if (pool.allFinished() && std::all_of(placed.begin(), placed.end(), [](bool done) { return done; }))
             break;
+        if (!pool.cancelled() && cancelRequested && cancelRequested())
+            pool.cancel();
     }
     pool.join();
-    const bool cancelled = pool.cancelled() && failure.isEmpty();
+    const bool cancelled = pool.cancelled() && failure.isEmpty() && saved < total;
 
     QString sideProblem;
     if (saved == total) {
