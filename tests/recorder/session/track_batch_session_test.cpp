@@ -346,3 +346,28 @@ TEST_F(TrackBatchSessionTest, TheDialogOffersEveryFormatOfTheSaveAndWmaOnlyAtHig
 
 }
 }
+
+namespace wavelark {
+namespace {
+
+TEST(SaveTracksState, IsEnabledOnlyWhileIdleWithATakeThatHasMarkers)
+{
+    struct Row {
+        SessionPhase phase;
+        bool hasTake;
+        bool hasMarkers;
+        bool saveTracks;
+    };
+    const Row rows[] = {
+        {SessionPhase::Idle, true, true, true},       {SessionPhase::Idle, true, false, false},
+        {SessionPhase::Idle, false, true, false},     {SessionPhase::Recording, true, true, false},
+        {SessionPhase::Playing, true, true, false},   {SessionPhase::Saving, true, true, false},
+        {SessionPhase::Importing, true, true, false}, {SessionPhase::Preparing, true, true, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(controlStates(row.phase, row.hasTake, row.hasMarkers).saveTracks, row.saveTracks)
+            << int(row.phase) << " " << row.hasTake << " " << row.hasMarkers;
+}
+
+}
+}
