@@ -145,7 +145,7 @@ void TakeSession::reportInterruptedSave(const InterruptedSave& save)
                              .arg(save.fileName);
     if (!save.leftOver.isEmpty())
         text += QStringLiteral("\n\nWhat the save left could not be removed: %1").arg(save.leftOver.join(QStringLiteral(", ")));
-    warn(QString::fromLatin1(kSaveCaption), text);
+    warn(QString::fromLatin1(save.batch ? kSaveTracksCaption : kSaveCaption), text);
 }
 
 void TakeSession::startDevices()
