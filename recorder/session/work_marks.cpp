@@ -154,7 +154,7 @@ std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths)
             save.unsaved << QString::fromUtf8(lines.at(line + 1));
         }
         const QDir folder(paths.folder);
-        for (const QString& name : folder.entryList({QStringLiteral("temp-*.wav")}, QDir::Files))
+        for (const QString& name : folder.entryList({QStringLiteral("temp-[0-9]*.wav")}, QDir::Files))
             temporaryFiles << folder.filePath(name);
     } else {
         const QString sidePath = lines.isEmpty() ? QString() : QString::fromUtf8(lines.front());

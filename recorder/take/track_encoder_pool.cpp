@@ -19,8 +19,6 @@ SaveResult cancelledJob(const TrackEncodingJob& job)
     return failedSave(SaveFailure::Conversion, "The file " + quotedPath(job.shownPath) + " could not be saved: the save was cancelled.");
 }
 
-}
-
 // The toolkit's converters report through a callback without context: each worker runs one job
 // at a time and names it here.
 struct EncoderContext {
@@ -28,6 +26,8 @@ struct EncoderContext {
     std::atomic<int>* percent = nullptr;
 };
 thread_local EncoderContext t_encoder;
+
+}
 
 int encoderProgress(int percent)
 {
@@ -41,7 +41,13 @@ int encoderProgress(int percent)
 TrackEncoderPool::TrackEncoderPool(std::vector<TrackEncodingJob> jobs, unsigned workers)
     : m_jobs(std::move(jobs))
     , m_states(new JobState[m_jobs.size()])
+    , m_order(m_jobs.size())
 {
+    for (std::size_t index = 0; index < m_order.size(); ++index)
+        m_order[index] = index;
+    std::stable_sort(m_order.begin(), m_order.end(), [this](std::size_t first, std::size_t second) {
+        return m_jobs[first].range.bytes() > m_jobs[second].range.bytes();
+    });
     const std::size_t count = std::min<std::size_t>(std::max(workers, 1u), m_jobs.size());
     m_workers.reserve(count);
     for (std::size_t worker = 0; worker < count; ++worker)
@@ -84,9 +90,10 @@ std::vector<std::size_t> TrackEncoderPool::takeFinished(std::chrono::millisecond
 void TrackEncoderPool::work()
 {
     for (;;) {
-        const std::size_t index = m_next.fetch_add(1);
-        if (index >= m_jobs.size())
+        const std::size_t next = m_next.fetch_add(1);
+        if (next >= m_order.size())
             return;
+        const std::size_t index = m_order[next];
         run(index);
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_finished.push_back(index);

@@ -3,7 +3,8 @@
 // with a tagged converter, encoded with its tags into its side file beside the archive file. A
 // pool of worker threads takes the tracks in order, one at a time each, so that every core
 // encodes. What follows an encoding (the read-back, the rename into place) and the conversion of
-// formats without a tagged converter are the window thread's (take/tagged_conversion.h).
+// formats without a tagged converter are the window thread's (take/tagged_conversion.h). The
+// longest tracks are handed out first, so that no worker is left with a long one at the end.
 //
 // Thread: the pool is made, asked and cancelled on one thread (the window thread); its workers
 // run the jobs and touch nothing but their own job's files and state. The toolkit must be bound.
@@ -85,6 +86,7 @@ private:
 
     std::vector<TrackEncodingJob> m_jobs;
     std::unique_ptr<JobState[]> m_states;
+    std::vector<std::size_t> m_order;  // job indices, the longest range first
     std::atomic<std::size_t> m_next{0};
     std::atomic<bool> m_cancelled{false};
     mutable std::mutex m_mutex;

@@ -164,6 +164,19 @@ TEST_P(TrackEncoderPoolTest, AJobThatCannotReadTheTakeFailsAlone)
         EXPECT_TRUE(pool.result(track).ok()) << pool.result(track).message;
 }
 
+TEST_P(TrackEncoderPoolTest, TheLongestTracksAreHandedOutFirst)
+{
+    // A short first track goes last, so that no worker is left alone with a long one at the end.
+    std::vector<TrackEncodingJob> list = jobs("order");
+    list[0].range.end = list[0].range.start + 44100 * 4 / 2;
+    TrackEncoderPool pool(list, 1);
+    std::vector<std::size_t> order;
+    for (int round = 0; round < 2000 && order.size() < std::size_t(kTracks); ++round)
+        for (const std::size_t index : pool.takeFinished(std::chrono::milliseconds(50)))
+            order.push_back(index);
+    EXPECT_EQ(order, (std::vector<std::size_t>{1, 2, 3, 0}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, TrackEncoderPoolTest, ::testing::Values(SaveFormat::Mp3, SaveFormat::Wma));
 
 }
