@@ -253,6 +253,26 @@ TEST_F(TrackBatchSessionTest, CancelInTheMiddleLeavesNoPartialFile)
     EXPECT_EQ(m_session->phase(), SessionPhase::Idle);
 }
 
+TEST_F(TrackBatchSessionTest, ATrackThatCannotBeWrittenStopsTheBatchAndSaysWhich)
+{
+    writeSide();
+    start();
+    // A folder where the second track's encoder would write.
+    fs::create_directory(folder() / "02 Song-Two.mp3.part");
+    EXPECT_FALSE(m_session->saveTracks(choices(SaveFormat::Mp3), never));
+    const auto shown = m_display.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("SAVE TRACKS"));
+    EXPECT_NE(shown[0].text.indexOf(QStringLiteral("/02 Song-Two.mp3\" could not be saved")), -1) << shown[0].text.toStdString();
+    EXPECT_NE(shown[0].text.indexOf(QStringLiteral("of 3 tracks were saved and kept")), -1);
+    EXPECT_FALSE(fs::exists(folder() / "02 Song-Two.mp3"));
+    EXPECT_FALSE(anyNamed(".cue"));
+    EXPECT_FALSE(anyNamed(".m3u8"));
+    EXPECT_FALSE(anyNamed("temp"));
+    EXPECT_FALSE(fs::exists(folder() / "saving.mark"));
+    EXPECT_FALSE(m_display.healthShown);
+}
+
 TEST_F(TrackBatchSessionTest, FilesThatExistAreReplacedOnlyAfterOneQuestionForTheBatch)
 {
     writeSide();
