@@ -3,6 +3,7 @@
 #include "take/pcm_wav.h"
 #include "take/tagged_conversion.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,13 @@ namespace {
 
 // The share of a job's progress before its encoding: the copy and the fade pass.
 constexpr int kPreparedPercent = 20;
+
+double threadProcessorSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
 
 SaveResult cancelledJob(const TrackEncodingJob& job)
 {
@@ -94,7 +102,9 @@ void TrackEncoderPool::work()
         if (next >= m_order.size())
             return;
         const std::size_t index = m_order[next];
+        const double start = threadProcessorSeconds();
         run(index);
+        m_states[index].processorSeconds = threadProcessorSeconds() - start;
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_finished.push_back(index);
         ++m_finishedCount;

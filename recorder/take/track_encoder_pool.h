@@ -74,11 +74,14 @@ public:
     int percent(std::size_t index) const { return m_states[index].percent.load(); }
     // Valid once the job was handed out by takeFinished.
     const SaveResult& result(std::size_t index) const { return m_states[index].result; }
+    // The processor time the job's worker spent on it, in seconds; valid as result is.
+    double processorSeconds(std::size_t index) const { return m_states[index].processorSeconds; }
 
 private:
     struct JobState {
         std::atomic<int> percent{0};
         SaveResult result;
+        double processorSeconds = 0.0;
     };
     void work();
     void run(std::size_t index);
