@@ -112,7 +112,7 @@ SaveTracksDialog::SaveTracksDialog(const Settings& settings, const TrackMarkers&
     layout->addLayout(form);
     layout->addWidget(m_titles, 1);
     layout->addWidget(buttons);
-    resize(420, 200 + 24 * std::min(total, 12));
+    resize(440, 250 + 30 * std::min(total, 12));
 
     connect(m_format, &QComboBox::currentIndexChanged, this, [this](int index) { formatChosen(index); });
     m_format->setCurrentIndex(std::clamp(settings.saveFormat, 0, static_cast<int>(m_format->count()) - 1));
