@@ -13,6 +13,7 @@
 #include "app/user_guide.h"
 
 #include "app/save_dialog.h"
+#include "app/save_tracks_dialog.h"
 
 #include "session/take_session.h"
 
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QUrl>
 
@@ -34,6 +36,23 @@ namespace wavelark {
 namespace {
 
 inline constexpr char kContactAddress[] = "mailto:contact@wavelark.example";
+
+// "File" > "Save Tracks...": the dialog, then the batch with a Cancel button beside the window's
+// own progress bar and status line.
+void saveTracksCommand(QWidget* window, TakeSession& session, const Settings& settings, const Skin& skin)
+{
+    if (session.trackMarkers().empty())
+        return;
+    SaveTracksDialog dialog(settings, session.trackMarkers(), &skin, window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QProgressDialog cancel(QStringLiteral("Saving Tracks ..."), QStringLiteral("Cancel"), 0, 0, window);
+    cancel.setWindowTitle(QString::fromLatin1(kSaveTracksTitle));
+    cancel.setWindowModality(Qt::WindowModal);
+    cancel.setMinimumDuration(0);
+    cancel.show();
+    session.saveTracks(dialog.choices(), [&cancel] { return cancel.wasCanceled(); });
+}
 
 }
 
@@ -83,8 +102,12 @@ void MainWindow::command(int commandId)
             m_session->recordCommand();
         break;
     case ids::kFindTracks:
+        if (m_session && m_session->findTracks())
+            applyControlStates(controlStates(m_session->phase(), m_session->hasTake()));  // Save Tracks follows the markers
+        break;
+    case ids::kSaveTracks:
         if (m_session)
-            m_session->findTracks();
+            saveTracksCommand(this, *m_session, m_state.settings, m_skin);
         break;
     case ids::kPlayButton:
         if (m_session)

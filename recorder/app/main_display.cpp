@@ -11,6 +11,8 @@
 #include "app/main_menu.h"
 #include "app/program_state.h"
 
+#include "session/take_session.h"
+
 #include "sorvak_widgets.h"
 
 #include <QAbstractButton>
@@ -131,6 +133,12 @@ void MainWindow::applyControlStates(const ControlStates& states)
     if (m_menu) {
         if (QAction* findTracks = m_menu->action(ids::kFindTracks))
             findTracks->setEnabled(states.findTracks);
+        // The session's phases know nothing of markers: the markers decide here.
+        if (QAction* saveTracks = m_menu->action(ids::kSaveTracks))
+            saveTracks->setEnabled(m_session && states.findTracks
+                                   && controlStates(m_session->phase(), m_session->hasTake(),
+                                                    !m_session->trackMarkers().empty())
+                                          .saveTracks);
     }
 }
 

@@ -58,6 +58,7 @@ MainMenu::MainMenu(QMenuBar* menuBar, std::function<void(int)> command, QObject*
     QMenu* file = menuBar->addMenu(QStringLiteral("File"));
     addCommand(file, QStringLiteral("Exit"), ids::kExit, false);
     addCommand(file, QStringLiteral("Find Tracks"), ids::kFindTracks, false);
+    addCommand(file, QStringLiteral("Save Tracks..."), ids::kSaveTracks, false);
 
     QMenu* settings = menuBar->addMenu(QStringLiteral("Settings"));
     audio::SoundDevices devices = audio::soundDevices();

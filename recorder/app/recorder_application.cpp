@@ -184,6 +184,9 @@ bool RecorderApplication::startUp()
         });
     }
     m_window->attachMenu();
+    // The menu came after the session's first enable states: they are applied to it again.
+    if (TakeSession* session = m_window->session())
+        m_window->applyControlStates(controlStates(session->phase(), session->hasTake()));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = m_window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -59,6 +59,7 @@ inline constexpr int kOnlineGuide = 40026;
 inline constexpr int kContactUs = 40047;
 inline constexpr int kAbout = 40027;
 inline constexpr int kFindTracks = 40060;  // "File" > "Find Tracks"
+inline constexpr int kSaveTracks = 40061;  // "File" > "Save Tracks..."
 
 // "Save Audio" dialog controls.
 inline constexpr int kSaveNameField = 1056;

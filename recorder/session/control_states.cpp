@@ -2,13 +2,14 @@
 
 namespace wavelark {
 
-ControlStates controlStates(SessionPhase phase, bool hasTake)
+ControlStates controlStates(SessionPhase phase, bool hasTake, bool hasMarkers)
 {
     ControlStates states;
     switch (phase) {
     case SessionPhase::Idle:
         states = {true, hasTake, true, hasTake, true, true, true, true, true};
         states.findTracks = hasTake;
+        states.saveTracks = hasTake && hasMarkers;
         break;
     case SessionPhase::Recording:
         states.record = true;

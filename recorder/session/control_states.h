@@ -25,10 +25,12 @@ struct ControlStates {
     bool sliders = true;          // "Rec" and "Play"
     bool switches = true;         // the record and play enabled boxes and "Monitor - Thru"
     bool findTracks = false;      // "File" > "Find Tracks": a take, and nothing runs
+    bool saveTracks = false;      // "File" > "Save Tracks...": a take with track markers, and nothing runs
 };
 
 // The table. Play and Save need a take; while playing the menus stay usable; a save also stills
-// the sliders and the switches, an import the sliders. Find Tracks needs a take and the Idle phase.
-ControlStates controlStates(SessionPhase phase, bool hasTake);
+// the sliders and the switches, an import the sliders. Find Tracks needs a take and the Idle
+// phase, Save Tracks also the take's track markers.
+ControlStates controlStates(SessionPhase phase, bool hasTake, bool hasMarkers = false);
 
 }

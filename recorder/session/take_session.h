@@ -21,6 +21,7 @@
 #include "take/save_pass.h"
 #include "take/zoomed_peaks.h"
 
+#include "tracks/track_batch.h"
 #include "tracks/track_markers.h"
 
 #include "core/data_folders.h"
@@ -52,6 +53,7 @@ inline constexpr char kConfirmImportCaption[] = "Confirm Import";
 inline constexpr char kConfirmImportText[] = "Importing will overwrite current Recording.\n\nContinue?";
 inline constexpr char kFindTracksCaption[] = "FIND TRACKS";
 inline constexpr char kWaitingForSoundText[] = " Waiting for sound ...";
+inline constexpr char kSaveTracksCaption[] = "SAVE TRACKS";
 
 class TakeSession : public WaveformHost {
 public:
@@ -120,6 +122,14 @@ public:
     // that cannot be kept are still drawn, with a warning. True when the markers were replaced.
     bool findTracks();
     const TrackMarkers& trackMarkers() const { return m_markers; }
+    // "File" > "Save Tracks", while idle with markers: every track into the archive folder as
+    // "NN Title.ext" with its tags, encoded on every core, each read back as a single save is,
+    // then the side's cue sheet and playlist (session/take_session_batch.cpp). Files that exist
+    // are replaced only after one question for the whole batch. cancelRequested is asked while
+    // the tracks are saved: true stops the batch, which keeps the tracks already in place and
+    // leaves no partial file. A crash is cleared at the next start, which names the files not
+    // written. True when every file was written.
+    bool saveTracks(const TrackBatchChoices& choices, const std::function<bool()>& cancelRequested);
 
     bool hasTake() const { return m_hasTake; }
     bool takeInProgress() const { return m_takeInProgress; }

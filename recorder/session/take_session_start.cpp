@@ -133,12 +133,19 @@ void TakeSession::reportRecoveredTake(const RecoveryPlan& plan, bool markRemovab
 
 void TakeSession::reportInterruptedSave(const InterruptedSave& save)
 {
-    QString text = QStringLiteral("The last save was interrupted before it was finished, so \"%1\" was not saved. "
-                                  "The take is unchanged: select the part again and save it.")
-                       .arg(save.fileName);
+    QString text = save.batch
+                       ? QStringLiteral("The last Save Tracks was interrupted before it was finished, so these files "
+                                        "were not saved: %1. The tracks saved before it are kept; the take and its "
+                                        "markers are unchanged: save the tracks again.")
+                             .arg(save.unsaved.isEmpty() ? QStringLiteral("none")
+                                                         : QLatin1Char('"') + save.unsaved.join(QStringLiteral("\", \""))
+                                                               + QLatin1Char('"'))
+                       : QStringLiteral("The last save was interrupted before it was finished, so \"%1\" was not saved. "
+                                        "The take is unchanged: select the part again and save it.")
+                             .arg(save.fileName);
     if (!save.leftOver.isEmpty())
         text += QStringLiteral("\n\nWhat the save left could not be removed: %1").arg(save.leftOver.join(QStringLiteral(", ")));
-    warn(QString::fromLatin1(kSaveCaption), text);
+    warn(QString::fromLatin1(save.batch ? kSaveTracksCaption : kSaveCaption), text);
 }
 
 void TakeSession::startDevices()

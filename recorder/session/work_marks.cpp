@@ -2,6 +2,7 @@
 
 #include "core/file_toolbox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -24,6 +25,9 @@ constexpr char kRecordingLine[] = "recording";
 constexpr char kImportReplacingLine[] = "replaced";
 constexpr char kTakeIdPrefix[] = "take ";
 constexpr qint64 kLongestTakeMark = 4096;
+// A batch's saving mark starts with this line, then a side path and a file name per line pair.
+constexpr char kBatchLine[] = "batch";
+constexpr qint64 kLongestSavingMark = 1 << 20;
 
 QString writeMark(const QString& path, const QByteArray& content)
 {
@@ -109,6 +113,19 @@ QString writeSavingMark(const DataPaths& paths, const QString& sidePath, const Q
     return writeMark(paths.savingMark(), content);
 }
 
+QString writeBatchSavingMark(const DataPaths& paths, const QList<BatchFile>& files)
+{
+    QByteArray content = kBatchLine;
+    for (const BatchFile& file : files)
+        content += '\n' + file.sidePath.toUtf8() + '\n' + file.fileName.toUtf8();
+    return writeMark(paths.savingMark(), content);
+}
+
+QString batchTemporaryWav(const DataPaths& paths, int number)
+{
+    return paths.folder + QStringLiteral("temp-%1.wav").arg(number, 2, 10, QLatin1Char('0'));
+}
+
 bool removeMark(const QString& path)
 {
     return removeLeftOver(path);
@@ -120,22 +137,34 @@ std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths)
     if (!mark.exists())
         return std::nullopt;
     InterruptedSave save;
-    QString sidePath;
-    QString fileName;
-    if (mark.open(QIODevice::ReadOnly)) {
-        const QList<QByteArray> lines = mark.read(65536).split('\n');
-        sidePath = QString::fromUtf8(lines.front());
-        if (lines.size() > 1)
-            fileName = QString::fromUtf8(lines.at(1));
-    }
+    QList<QByteArray> lines;
+    if (mark.open(QIODevice::ReadOnly))
+        lines = mark.read(kLongestSavingMark).split('\n');
     mark.close();
-    // Only the save's own side file is ever removed from the archive folder.
-    if (sidePath.endsWith(QLatin1String(".part"))) {
-        save.fileName = fileName.isEmpty() ? QFileInfo(sidePath.chopped(5)).fileName() : fileName;
-        if (!removeLeftOver(sidePath))
+    // Only the save's own side files are ever removed from the archive folder.
+    const auto clearSideFile = [&save](const QString& sidePath) {
+        if (sidePath.endsWith(QLatin1String(".part")) && !removeLeftOver(sidePath))
             save.leftOver << sidePath;
+    };
+    QStringList temporaryFiles{paths.temporaryWav()};
+    if (!lines.isEmpty() && lines.front() == kBatchLine) {
+        save.batch = true;
+        for (qsizetype line = 1; line + 1 < lines.size(); line += 2) {
+            clearSideFile(QString::fromUtf8(lines.at(line)));
+            save.unsaved << QString::fromUtf8(lines.at(line + 1));
+        }
+        const QDir folder(paths.folder);
+        for (const QString& name : folder.entryList({QStringLiteral("temp-[0-9]*.wav")}, QDir::Files))
+            temporaryFiles << folder.filePath(name);
+    } else {
+        const QString sidePath = lines.isEmpty() ? QString() : QString::fromUtf8(lines.front());
+        const QString fileName = lines.size() > 1 ? QString::fromUtf8(lines.at(1)) : QString();
+        if (sidePath.endsWith(QLatin1String(".part"))) {
+            save.fileName = fileName.isEmpty() ? QFileInfo(sidePath.chopped(5)).fileName() : fileName;
+            clearSideFile(sidePath);
+        }
     }
-    for (const QString& path : {paths.temporaryWav(), paths.savingMark()}) {
+    for (const QString& path : temporaryFiles + QStringList{paths.savingMark()}) {
         if (!removeLeftOver(path))
             save.leftOver << path;
     }

@@ -47,6 +47,21 @@ std::string newTakeId();
 // system's reason.
 QString writeSavingMark(const DataPaths& paths, const QString& sidePath, const QString& fileName = QString());
 
+// A file a batch of tracks is writing: the side file it is written into (a ".part" file in the
+// archive folder) and the file's own name.
+struct BatchFile {
+    QString sidePath;
+    QString fileName;
+};
+
+// Writes the saving mark of a batch of tracks, naming every file of the batch not yet in place;
+// rewritten as each one is placed, so that it always names the files still missing. Empty on
+// success, else the system's reason.
+QString writeBatchSavingMark(const DataPaths& paths, const QList<BatchFile>& files);
+
+// The temporary WAV of track number (1-based) of a batch, in the data folder: "temp-NN.wav".
+QString batchTemporaryWav(const DataPaths& paths, int number);
+
 // Removes a mark; a missing one is no failure.
 bool removeMark(const QString& path);
 
@@ -54,10 +69,12 @@ bool removeMark(const QString& path);
 struct InterruptedSave {
     QString fileName;     // the file that was being saved, as the archive would have listed it
     QStringList leftOver; // files that could not be removed
+    bool batch = false;   // a batch of tracks: its files that were not written are in unsaved
+    QStringList unsaved;
 };
 
-// Clears what an interrupted save left: the side file its mark names (only a ".part" file), the
-// temporary WAV and the mark. Nothing when no save was interrupted.
+// Clears what an interrupted save left: the side files its mark names (only ".part" files), the
+// temporary WAVs (a batch's too) and the mark. Nothing when no save was interrupted.
 std::optional<InterruptedSave> clearInterruptedSave(const DataPaths& paths);
 
 }

@@ -142,8 +142,12 @@ private:
 
 }
 
-FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
-                               const BlockProgress& scanProgress, const BlockProgress& processProgress)
+namespace {
+
+// The pass with the maximise gain given, or found from the scan's peak when there is none.
+FadePassResult runFadePass(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
+                           std::optional<double> fixedGain, const BlockProgress& scanProgress,
+                           const BlockProgress& processProgress)
 {
     FadePassResult pass;
     std::string reason;
@@ -171,7 +175,9 @@ FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range
     }
     pass.peak = *peak;
     // A range without a positive sample keeps unit gain: 32767 / 0 has no meaning.
-    if (fades.maximiseOn && pass.peak > 0)
+    if (fixedGain)
+        pass.gain = *fixedGain;
+    else if (fades.maximiseOn && pass.peak > 0)
         pass.gain = 32767.0 / pass.peak;
     FadeRewriter rewriter(range, fades, pass.gain);
     if (!rewriteBlocks(wav->region, std::ref(rewriter), processProgress, kPcmBlockSize, &reason)) {
@@ -181,6 +187,20 @@ FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range
     }
     pass.applied = true;
     return pass;
+}
+
+}
+
+FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
+                               const BlockProgress& scanProgress, const BlockProgress& processProgress)
+{
+    return runFadePass(temporaryPath, range, fades, std::nullopt, scanProgress, processProgress);
+}
+
+FadePassResult fadeAndScale(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
+                            double gain, const BlockProgress& scanProgress, const BlockProgress& processProgress)
+{
+    return runFadePass(temporaryPath, range, fades, gain, scanProgress, processProgress);
 }
 
 }

@@ -2,8 +2,9 @@
 // that fades the range's start and end and scales it by the maximise gain, through the sample
 // kernel the raw take maximise uses too (take/sample_kernel.h).
 //
-// Thread: the window thread (long operations); the progress functions are called after each
-// 64 KiB block. The toolkit must be bound (g_toolkit): the fade curve is its lin2log.
+// Thread: the window thread (long operations), or a batch's worker on a file of its own; the
+// progress functions are called after each 64 KiB block. The toolkit must be bound (g_toolkit):
+// the fade curve is its lin2log.
 // Errors: a read or write that fails part-way is a failed SaveResult (the file is then unusable);
 // a file the pass cannot work on is skipped, not failed.
 #pragma once
@@ -46,5 +47,11 @@ struct FadePassResult {
 // and judges it.
 FadePassResult fadeAndMaximise(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
                                const BlockProgress& scanProgress, const BlockProgress& processProgress);
+
+// The same pass with a maximise gain the caller chose (fades.maximiseOn is not looked at): a batch
+// of tracks scales every track by one gain found from the whole side's peak. The scan still
+// reads the range and reports its peak.
+FadePassResult fadeAndScale(const std::string& temporaryPath, SaveRange range, const FadeSettings& fades,
+                            double gain, const BlockProgress& scanProgress, const BlockProgress& processProgress);
 
 }

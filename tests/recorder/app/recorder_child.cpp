@@ -3,7 +3,9 @@
 // main window is shown the file $WAVELARK_TEST_READY is created. With $WAVELARK_TEST_RECORD set,
 // Record is then clicked once and its confirmation answered Yes, as a user would start a take.
 // With $WAVELARK_TEST_KEEP_BOXES set, each modal window is recorded once and left open, as for a
-// user who never answers it.
+// user who never answers it. With $WAVELARK_TEST_SAVE_TRACKS set, "File" > "Save Tracks..." is
+// chosen once the window is shown and its dialog saved as it opens; the progress box that follows
+// is left open, as closing it would cancel the batch.
 
 #include "app/recorder_application.h"
 
@@ -11,11 +13,13 @@
 
 #include "sorvak_widgets.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 
@@ -29,10 +33,18 @@ int main(int argc, char** argv)
     const bool record = qEnvironmentVariableIsSet("WAVELARK_TEST_RECORD");
     const bool keepBoxes = qEnvironmentVariableIsSet("WAVELARK_TEST_KEEP_BOXES");
     bool recordToClick = record;
+    bool saveTracksToChoose = qEnvironmentVariableIsSet("WAVELARK_TEST_SAVE_TRACKS");
     QPointer<QWidget> lastRecorded;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible() && modal != lastRecorded) {
+        QWidget* active = QApplication::activeModalWidget();
+        if (auto* saveTracks = active ? active->findChild<QPushButton*>(QStringLiteral("saveButton")) : nullptr) {
+            saveTracks->click();
+            return;
+        }
+        if (qobject_cast<QProgressDialog*>(active))
+            return;
+        if (QWidget* modal = active; modal && modal->isVisible() && modal != lastRecorded) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             QFile file(messages);
             if (file.open(QIODevice::Append)) {
@@ -53,6 +65,11 @@ int main(int argc, char** argv)
                 QFile marker(ready);
                 if (!marker.open(QIODevice::WriteOnly))
                     return;
+            }
+            if (qobject_cast<QMainWindow*>(window) && window->isVisible() && std::exchange(saveTracksToChoose, false)) {
+                for (QAction* action : window->findChildren<QAction*>())
+                    if (action->text() == QStringLiteral("Save Tracks...") && action->isEnabled())
+                        QTimer::singleShot(0, action, &QAction::trigger);
             }
             if (qobject_cast<QMainWindow*>(window) && window->isVisible() && std::exchange(recordToClick, false)) {
                 // Posted: the click runs the confirmation's own event loop, where this timer must fire.
