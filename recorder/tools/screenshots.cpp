@@ -1,6 +1,8 @@
 // Takes the screenshots of the documentation: the welcome dialog, the main window, the main
 // window with its menus open, the About box, the main window with a take, a selection and a
-// filled archive list, and the "Save Audio" dialog. Runs the real program in-process on Qt's
+// filled archive list, and the "Save Audio" dialog; then a record side cut into its tracks by
+// "Find Tracks" with the "Save Tracks" dialog, and a recording from a named device shown on dBFS
+// meters. Runs the real program in-process on Qt's
 // offscreen platform with the test audio device, in a temporary root that holds a user's home
 // (<root>/home/anna) with the program's data folder and a Music folder of a few tracks, encoded
 // by the toolkit as a save would. Nothing is written outside the temporary root.
@@ -24,10 +26,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -93,7 +98,15 @@ void setUpEnvironment(const QString& root)
     setenv("XDG_CONFIG_HOME", qPrintable(home + QStringLiteral("/.config")), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(root + QStringLiteral("/runtime")), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("WAVELARK_AUDIO", "test", 1);
+    // The sound card the pictures record from: two named inputs, the first of them chosen by name
+    // (choices.ini), playing a WAV file of music-like sound.
+    setenv("WAVELARK_AUDIO",
+           qPrintable(QStringLiteral("test:input=wav,%1/staging/input.wav;inputnames=USB Audio CODEC|HDA Intel PCH Analog")
+                          .arg(root)),
+           1);
+    QFile choices(home + QStringLiteral("/.local/share/wavelark/choices.ini"));
+    if (choices.open(QIODevice::WriteOnly))
+        choices.write("record-device=USB Audio CODEC\n");
 }
 
 // A canonical 44-byte-header WAV file of 16-bit stereo frames at 44100 Hz.
@@ -133,6 +146,39 @@ QByteArray musicLikeFrames(double seconds, double seed)
         samples[frame * 2 + 1] = static_cast<qint16>(26000 * envelope * right);
     }
     return bytes;
+}
+
+// A record side: a needle drop, five songs of music-like sound with fade-ins and fade-outs between
+// gaps of surface noise, and the run-out groove.
+QByteArray recordSideFrames()
+{
+    QByteArray side;
+    uint32_t noise = 12345;
+    const auto surface = [&noise](double seconds) {
+        QByteArray bytes(static_cast<int>(seconds * 44100) * 4, '\0');
+        auto* samples = reinterpret_cast<qint16*>(bytes.data());
+        for (int index = 0; index < bytes.size() / 2; ++index) {
+            noise = noise * 1664525u + 1013904223u;
+            const int hiss = static_cast<int>(noise >> 24) - 128;
+            samples[index] = static_cast<qint16>(hiss * 2 + ((noise & 0xfff) == 7 ? 3000 : 0));
+        }
+        return bytes;
+    };
+    side += surface(2.0);
+    const double songs[] = {48.0, 37.0, 55.0, 42.0, 33.0};
+    for (int song = 0; song < 5; ++song) {
+        QByteArray music = musicLikeFrames(songs[song], song * 1.7);
+        auto* samples = reinterpret_cast<qint16*>(music.data());
+        const int frames = music.size() / 4;
+        for (int frame = 0; frame < frames; ++frame) {
+            const double fade = std::min({1.0, frame / 44100.0, (frames - frame) / (3.0 * 44100)});
+            samples[frame * 2] = static_cast<qint16>(samples[frame * 2] * fade);
+            samples[frame * 2 + 1] = static_cast<qint16>(samples[frame * 2 + 1] * fade);
+        }
+        side += music;
+        side += surface(song == 4 ? 5.0 : 2.5);
+    }
+    return side;
 }
 
 // The archive the pictures show: a few tracks of a record and a radio programme saved as MP3 and
@@ -182,6 +228,41 @@ bool writeArchive(const QString& root, const QString& music)
     return written;
 }
 
+// The side cut into its tracks by "Find Tracks", the "Save Tracks" dialog over it, then a take
+// recorded from the named device with the meters on their dBFS scale; closes the window at the end.
+void tracksAndRecording(wavelark::MainWindow* window, QTimer& freeze)
+{
+    wavelark::WaveformView* view = window->waveformView();
+    view->setSelection(0, 0);
+    view->drawSelection();
+    window->command(wavelark::ids::kFindTracks);
+    later(300, [window, &freeze] {
+        save(window->grab().toImage(), "main-window-tracks.png");
+        later(300, [window, &freeze] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                save(composeScreen(window, {dialog}), "save-tracks-dialog.png");
+                dialog->close();
+            }
+            later(100, [window, &freeze] {
+                freeze.stop();
+                window->command(wavelark::ids::kMeterScaleDecibels);
+                // "Confirm Record?" over the side: answered Yes.
+                later(200, [] {
+                    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                        box->button(QMessageBox::Yes)->click();
+                });
+                window->command(wavelark::ids::kRecordButton);
+                later(2500, [window] {
+                    save(window->grab().toImage(), "main-window-recording-dbfs.png");
+                    window->command(wavelark::ids::kRecordButton);
+                    later(1500, [window] { window->close(); });
+                });
+            });
+        });
+        window->command(wavelark::ids::kSaveTracks);
+    });
+}
+
 }
 
 int main(int argc, char** argv)
@@ -200,7 +281,9 @@ int main(int argc, char** argv)
     // A take to draw and an archive to list.
     {
         QFile take(root.path() + kHome + QStringLiteral("/.local/share/wavelark/recording.raw"));
-        if (!take.open(QIODevice::WriteOnly) || take.write(musicLikeFrames(40.0, 0.0)) < 0)
+        if (!take.open(QIODevice::WriteOnly) || take.write(recordSideFrames()) < 0)
+            return 1;
+        if (!writeWav(root.path() + QStringLiteral("/staging/input.wav"), musicLikeFrames(20.0, 0.4)))
             return 1;
         if (!writeArchive(root.path(), root.path() + kHome + QStringLiteral("/Music/")))
             return 1;
@@ -262,21 +345,21 @@ int main(int argc, char** argv)
         });
         window->command(wavelark::ids::kAbout);
     });
-    later(1800, [window] {
+    later(1800, [window, &freeze] {
         wavelark::WaveformView* view = window->waveformView();
         view->setSelection(140, 360);
         view->drawSelection();
         view->compose();
         view->clearStatusCache();
         view->updateStatus();
-        later(200, [window] {
+        later(200, [window, &freeze] {
             save(window->grab().toImage(), "main-window-take.png");
-            later(300, [window] {
+            later(300, [window, &freeze] {
                 if (QWidget* dialog = QApplication::activeModalWidget()) {
                     save(composeScreen(window, {dialog}), "save-dialog.png");
                     dialog->close();
                 }
-                later(100, [window] { window->close(); });
+                later(100, [window, &freeze] { tracksAndRecording(window, freeze); });
             });
             window->command(wavelark::ids::kSaveButton);
         });
