@@ -118,10 +118,15 @@ void openFileInWindow(QWidget& window, TakeSession& session, bool importAllowed,
     window.raise();
     window.activateWindow();
     if (!importAllowed || QApplication::activeModalWidget()) {
-        QMessageBox::warning(&window, QString::fromLatin1(kImportCaption),
-                             QStringLiteral("%1 was not imported: Wavelark is recording, saving or importing, or a dialog is open.\n\n"
-                                            "Import it with the Import button once that has finished.")
-                                 .arg(path));
+        // Not modal: a save or an import that pumps events around this call goes on meanwhile.
+        auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLatin1(kImportCaption),
+                                    QStringLiteral("%1 was not imported: Wavelark is recording, saving or importing, or a "
+                                                   "dialog is open.\n\nImport it with the Import button once that has finished.")
+                                        .arg(path),
+                                    QMessageBox::Ok, &window);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
         return;
     }
     session.import(path);

@@ -55,7 +55,8 @@ private:
 
 // Imports path in place of the take after "Confirm Import", as the Import button does, with the
 // window raised; while a recording, a save or an import runs (the Import button is disabled) or a
-// dialog is open, the file is not imported and a message names it and says why.
+// dialog is open, the file is not imported and a message that does not block (the work under way
+// goes on) names it and says why.
 void openFileInWindow(QWidget& window, TakeSession& session, bool importAllowed, const QString& path);
 
 }

@@ -221,7 +221,7 @@ void MainMenu::updateCheckMarks(const ProgramState& state)
     const auto checkDevice = [this](const audio::DeviceList& devices, int (*command)(int32_t), int32_t device,
                                     const QString& name) {
         if (device == kWaveMapper && !name.isEmpty())
-            device = findDeviceByName(name, devices).value_or(kWaveMapper);
+            device = resolveDevice(device, name, devices).device;
         for (int32_t listed = kWaveMapper; listed < static_cast<int32_t>(devices.names.size()); ++listed) {
             if (QAction* entry = action(command(listed)))
                 entry->setChecked(listed == device);

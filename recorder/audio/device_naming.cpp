@@ -46,11 +46,32 @@ int32_t settingsDeviceNumber(int32_t device)
     return device >= 0 && device <= 2 ? device : kWaveMapper;
 }
 
+std::string withoutCardNumber(const std::string& name)
+{
+    // ALSA's names end in " (hw:CARD,DEVICE)", and the card's number follows the order in which
+    // the cards were found.
+    const std::size_t open = name.rfind(" (hw:");
+    return open != std::string::npos && name.back() == ')' ? name.substr(0, open) : name;
+}
+
 ResolvedDevice resolveDevice(int32_t storedDevice, const QString& storedName, const audio::DeviceList& devices)
 {
     if (!storedName.isEmpty()) {
-        const std::optional<int32_t> found = findDeviceByName(storedName, devices);
-        return found ? ResolvedDevice{*found, false} : ResolvedDevice{kWaveMapper, true};
+        const std::string wanted = storedName.toStdString();
+        // Of two devices of one name (two interfaces of one make), the stored number tells which.
+        if (listed(storedDevice, devices) && devices.names[storedDevice] == wanted)
+            return {storedDevice, false};
+        if (const std::optional<int32_t> found = findDeviceByName(storedName, devices))
+            return {*found, false};
+        // The same device on a card numbered differently (plugged in another order or socket).
+        const std::string bare = withoutCardNumber(wanted);
+        if (listed(storedDevice, devices) && withoutCardNumber(devices.names[storedDevice]) == bare)
+            return {storedDevice, false};
+        for (std::size_t index = 0; index < devices.names.size(); ++index) {
+            if (withoutCardNumber(devices.names[index]) == bare)
+                return {static_cast<int32_t>(index), false};
+        }
+        return {kWaveMapper, true};
     }
     if (storedDevice == kWaveMapper)
         return {};

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace wavelark {
 
@@ -43,6 +44,12 @@ struct ResolvedDevice {
     int32_t device = kWaveMapper;  // the device to open
     bool missing = false;          // the chosen device is not there: the default one serves
 };
+// A name matches exactly first, preferring the stored number when two devices share the name;
+// then without the " (hw:CARD,DEVICE)" that ALSA appends, whose card number follows the order the
+// cards were found in, again preferring the stored number.
 ResolvedDevice resolveDevice(int32_t storedDevice, const QString& storedName, const audio::DeviceList& devices);
+
+// The name without ALSA's trailing " (hw:CARD,DEVICE)"; the name itself when it has none.
+std::string withoutCardNumber(const std::string& name);
 
 }

@@ -6,6 +6,8 @@
 // which therefore must never be the real-time audio thread.
 #pragma once
 
+#include "core/take_format.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -13,8 +15,6 @@
 
 namespace wavelark {
 
-// The longest take: byte offsets in the take are 32-bit, so the file stops one frame short of 4 GiB.
-inline constexpr uint64_t kLargestTake = 0xFFFFFFFCull;
 // Two seconds of the take (44100 frames a second, 4 bytes a frame): the durability cadence.
 inline constexpr uint64_t kSyncInterval = 352800;
 

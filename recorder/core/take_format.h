@@ -14,6 +14,9 @@ namespace wavelark {
 
 inline constexpr int kTakeSampleRate = 44100;
 inline constexpr uint32_t kTakeFrameBytes = 4;
+// The longest take, recorded or imported: byte offsets in the take are 32-bit, so the file stops
+// one frame short of 4 GiB (6 h 45 min).
+inline constexpr uint64_t kLargestTake = 0xFFFFFFFCull;
 
 inline constexpr double kColumnSpan = 555.0;
 // Two seconds of the take: how much of a selection the tail play keeps.

@@ -101,6 +101,13 @@ std::string refusalText(const std::string& name, const SorvakAudioFileReport& re
 
 }
 
+std::string tooLongText(const std::string& name, double seconds)
+{
+    const auto minutes = static_cast<long long>(seconds / 60.0);
+    return "The file " + name + " is too long to import: it holds " + std::to_string(minutes / 60) + " h "
+           + std::to_string(minutes % 60) + " min of audio, and a take holds at most 6 h 45 min.";
+}
+
 ImportExamination examineImport(const std::string& sourcePath)
 {
     const std::string name = quoted(sourcePath);
@@ -119,6 +126,9 @@ ImportExamination examineImport(const std::string& sourcePath)
     if (importsAsWav(sourcePath)) {
         const bool copied = isTakeFormat(g_toolkit.OpenWAV(sourcePath.c_str(), 0));
         g_toolkit.CloseWAV(0);
+        if (copied && static_cast<uint64_t>(status.st_size) > kLargestTake)
+            return refusal(ImportRefusal::NotAudio,
+                           tooLongText(name, static_cast<double>(status.st_size) / (kTakeSampleRate * kTakeFrameBytes)));
         if (copied)
             return ImportExamination{ImportWay::Copy, ImportRefusal::None, {}};
     }
@@ -129,6 +139,11 @@ ImportExamination examineImport(const std::string& sourcePath)
     SorvakAudioFileReport report {};
     if (entries.examine(sourcePath.c_str(), &report) != SORVAK_AUDIO_FILE_AUDIO)
         return refusal(ImportRefusal::NotAudio, refusalText(name, report));
+    // A stated length past the take's limit is refused before hours of conversion; a file that
+    // states none is measured after its conversion (take/take_import.cpp).
+    if (const double seconds = static_cast<double>(report.duration) / 1e7;
+        seconds * kTakeSampleRate * kTakeFrameBytes > static_cast<double>(kLargestTake))
+        return refusal(ImportRefusal::NotAudio, tooLongText(name, seconds));
     return ImportExamination{ImportWay::Convert, ImportRefusal::None, {}};
 }
 

@@ -39,7 +39,11 @@ inline constexpr char kImportableFormats[] =
 
 // Examines the file without changing anything. Reads the WAV header, or for the conversion the
 // file's headers, its first audio frame and its last two seconds.
+// A file longer than the take's limit (kLargestTake: 6 h 45 min) is refused, by its stated length.
 ImportExamination examineImport(const std::string& sourcePath);
+
+// The refusal's text for a file of that many seconds, too long for a take.
+std::string tooLongText(const std::string& name, double seconds);
 
 // Converts sourcePath (examined as ImportWay::Convert) into a 44100 Hz 16-bit stereo WAV file at
 // destinationPath through the toolkit's AudioFileToWAV; progress as that entry reports it. True

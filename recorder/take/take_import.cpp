@@ -1,6 +1,7 @@
 #include "take/take_import.h"
 
 #include "core/file_toolbox.h"
+#include "core/take_format.h"
 #include "take/import_examination.h"
 
 #include <fcntl.h>
@@ -95,6 +96,11 @@ ImportResult importIntoTake(const std::string& sourcePath, const std::string& ta
     struct stat sideStatus {};
     if (::stat(sidePath.c_str(), &sideStatus) != 0 || static_cast<std::size_t>(sideStatus.st_size) <= kHeaderBytes)
         return refused(ImportFailure::Unreadable, "The file " + name + " holds no audio.", sidePath);
+    // A file that stated no length, or a wrong one, is measured here.
+    if (static_cast<uint64_t>(sideStatus.st_size) > kLargestTake)
+        return refused(ImportFailure::NotAudio,
+                       tooLongText(name, static_cast<double>(sideStatus.st_size) / (kTakeSampleRate * kTakeFrameBytes)),
+                       sidePath);
     FileDescriptor side(::open(sidePath.c_str(), O_WRONLY | O_CLOEXEC));
     const uint8_t zeros[kHeaderBytes] = {};
     ssize_t written = -1;

@@ -57,6 +57,19 @@ TEST(DeviceNaming, TheNameWinsOverTheNumberWhenFoundAndAGoneDeviceIsMissing)
         // A device beyond the third: the record holds the default's number, the name finds it.
         {"BeyondTheThirdByNameAlone", kWaveMapper, "Line In", kFive, 4, false},
         {"BeyondTheThirdGone", kWaveMapper, "Line In", kTwo, kWaveMapper, true},
+        // Two interfaces of one make: the stored number tells them apart while it still names one.
+        {"TwinsTheSecondChosen", 2, "Twin", audio::DeviceList{{"A", "Twin", "Twin"}, 0}, 2, false},
+        {"TwinsTheNumberNowAnother", 0, "Twin", audio::DeviceList{{"A", "Twin", "Twin"}, 0}, 1, false},
+        // The card numbered differently after a replug or a reboot.
+        {"CardRenumbered", 1, "USB Audio CODEC: - (hw:2,0)",
+         audio::DeviceList{{"HDA Intel PCH: ALC892 Analog (hw:0,0)", "USB Audio CODEC: - (hw:1,0)"}, 0}, 1, false},
+        {"CardRenumberedAndMoved", 0, "USB Audio CODEC: - (hw:2,0)",
+         audio::DeviceList{{"HDA Intel PCH: ALC892 Analog (hw:0,0)", "USB Audio CODEC: - (hw:1,0)"}, 0}, 1, false},
+        {"TwinCardsRenumbered", 2, "Twin: USB (hw:3,0)",
+         audio::DeviceList{{"A", "Twin: USB (hw:1,0)", "Twin: USB (hw:2,0)"}, 0}, 2, false},
+        {"AnotherDeviceOfTheCardIsNotIt", 1, "USB Audio CODEC: - (hw:2,0)",
+         audio::DeviceList{{"HDA Intel PCH: ALC892 Analog (hw:0,0)", "USB Audio CODEC: Digital (hw:1,1)"}, 0},
+         kWaveMapper, true},
     };
     for (const Case& c : cases) {
         const ResolvedDevice resolved = resolveDevice(c.stored, QString::fromUtf8(c.storedName), c.devices);
@@ -70,6 +83,9 @@ TEST(DeviceNaming, TheNameWinsOverTheNumberWhenFoundAndAGoneDeviceIsMissing)
     // Two devices of one name: the first is taken.
     EXPECT_EQ(findDeviceByName(QStringLiteral("Twin"), audio::DeviceList{{"A", "Twin", "Twin"}, 0}), 1);
     EXPECT_EQ(findDeviceByName(QStringLiteral("twin"), audio::DeviceList{{"A", "Twin"}, 0}), std::nullopt);
+    for (const auto& [name, bare] : {std::pair{"USB Audio CODEC: - (hw:2,0)", "USB Audio CODEC: -"},
+                                     std::pair{"pulse", "pulse"}, std::pair{"Odd (hw:1,0) name", "Odd (hw:1,0) name"}})
+        EXPECT_EQ(withoutCardNumber(name), bare);
 }
 
 }

@@ -251,7 +251,17 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"RateBelowEightKilohertz", "low.wav", "sox -n -r 4000 -b 16 -c 1 OUT synth 0.5 sine 500",
                    "has a sample rate of 4000 Hz"},
         RefusedRow{"OggWithoutAudio", "picture.ogg",
-                   "ffmpeg -v error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -c:v libtheora OUT", "video"}),
+                   "ffmpeg -v error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -c:v libtheora OUT", "video"},
+        // Longer than a take can hold (sparse files: nothing is written to the disk). A WAV of the
+        // take's format past 4 GiB, which would be copied; and one whose header states 27 hours of
+        // 22050 Hz 16-bit mono, refused by its stated length before any conversion.
+        RefusedRow{"TakeFormatWavPastTheTakeLimit", "long.wav",
+                   "sox -n -r 44100 -b 16 -c 2 OUT trim 0 0.1 && truncate -s 4400000000 OUT", "too long to import"},
+        RefusedRow{"WavStatingTwentySevenHours", "night.wav",
+                   "sox -n -r 22050 -b 16 -c 1 OUT trim 0 0.1 && truncate -s 4294967284 OUT && "
+                   "printf '\\354\\377\\377\\377' | dd bs=1 seek=4 conv=notrunc status=none 1<> OUT && "
+                   "printf '\\310\\377\\377\\377' | dd bs=1 seek=40 conv=notrunc status=none 1<> OUT",
+                   "too long to import"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }

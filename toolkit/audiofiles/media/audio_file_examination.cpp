@@ -80,7 +80,11 @@ bool reachesStatedLength(const char* path)
         if (frame->best_effort_timestamp == AV_NOPTS_VALUE || frame->sample_rate <= 0)
             continue;
         const double start = static_cast<double>(frame->best_effort_timestamp) * decoder->secondsPerTick();
-        const auto frameEnd = static_cast<int64_t>((start + static_cast<double>(frame->nb_samples) / frame->sample_rate) * 1e7);
+        // Held in double before the cast: a damaged timestamp must not overflow the int64.
+        const double ticks = (start + static_cast<double>(frame->nb_samples) / frame->sample_rate) * 1e7;
+        if (!(ticks > -9.0e18 && ticks < 9.0e18))
+            continue;
+        const auto frameEnd = static_cast<int64_t>(ticks);
         end = frameEnd > end ? frameEnd : end;
     }
     int64_t allowed = static_cast<int64_t>(static_cast<double>(duration) * kShortfallShare);

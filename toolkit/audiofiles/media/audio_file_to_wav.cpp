@@ -110,8 +110,9 @@ private:
         if (!m_progress || duration <= 0 || frame.best_effort_timestamp == AV_NOPTS_VALUE)
             return false;
         const double seconds = static_cast<double>(frame.best_effort_timestamp) * m_decoder.secondsPerTick();
-        int percent = static_cast<int>(100.0 * seconds * 10000000.0 / static_cast<double>(duration));
-        percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+        // Held in double before the cast: a damaged timestamp must not overflow the int.
+        const int percent = static_cast<int>(
+            std::clamp(100.0 * seconds * 10000000.0 / static_cast<double>(duration), 0.0, 100.0));
         if (percent == m_reported)
             return false;
         m_reported = percent;

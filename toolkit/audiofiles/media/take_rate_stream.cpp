@@ -64,7 +64,9 @@ void TakeRateStream::quantise(const float* stereo, std::size_t frames)
     }
     // Rounded half up by truncating a positive number: no library call per sample.
     for (std::size_t index = 0; index < samples; ++index) {
-        const float value = std::clamp(stereo[index] * 32768.0f + m_noise[index], -32768.0f, 32767.0f);
+        float value = stereo[index] * 32768.0f + m_noise[index];
+        // A NaN from a damaged float file is silence (the clamp would pass it through).
+        value = value == value ? std::clamp(value, -32768.0f, 32767.0f) : 0.0f;
         m_quantised[index] = static_cast<int16_t>(static_cast<int32_t>(value + 32768.5f) - 32768);
     }
 }

@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -165,4 +166,18 @@ TEST(TakeRateStream, DitherKeepsWhatLiesBelowTheLastBitOnAverage)
     // Without dither the quarter step is rounded away.
     for (const int16_t sample : quarterStep(false))
         ASSERT_EQ(sample, 0);
+}
+
+// A damaged float file's NaN and infinite samples: silence and full scale, never a wrapped value.
+TEST(TakeRateStream, NotANumberIsSilenceAndInfinityFullScale)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float infinity = std::numeric_limits<float>::infinity();
+    const std::vector<float> samples = {nan, nan, infinity, -infinity, 0.5f, -0.5f};
+    std::unique_ptr<sorvak::TakeRateStream> stream = sorvak::TakeRateStream::create(44100, false);
+    std::vector<int16_t> output;
+    stream->write(samples.data(), samples.size() / 2, output);
+    stream->finish(output);
+    const std::vector<int16_t> expected = {0, 0, 32767, -32768, 16384, -16384};
+    EXPECT_EQ(output, expected);
 }
