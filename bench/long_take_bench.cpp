@@ -102,6 +102,11 @@ public:
     uint32_t takeLength() const override { return static_cast<uint32_t>(kTakeBytes); }
     void setStatusText(const QString&) override {}
     void selectionDrawn(uint32_t, uint32_t) override {}
+    bool zoomedColumns(uint64_t, double, int, std::vector<Column>&) override { return false; }
+    bool moveTrackMarker(std::size_t, uint64_t) override { return false; }
+    bool addTrackMarker(uint64_t) override { return false; }
+    bool removeTrackMarker(std::size_t) override { return false; }
+    void playFromFrame(uint64_t) override {}
 };
 
 void reportMemory(benchmark::State& state)
