@@ -16,7 +16,7 @@
 
 #include "track_corpus.h"
 
-#include "take/tagged_conversion.h"
+#include "take/conversion_stages.h"
 #include "take/track_encoder_pool.h"
 
 #include "core/file_toolbox.h"
@@ -164,7 +164,7 @@ void BatchMp3High(benchmark::State& state)
                 const TrackEncodingJob& job = pool.job(index);
                 SaveResult result = pool.result(index);
                 if (result.ok())
-                    result = checkTaggedFile(job.sidePath, job.shownPath, job.format, job.range.bytes());
+                    result = checkSideFile(job.sidePath, job.shownPath, job.format, job.quality, job.range.bytes());
                 if (!result.ok() || moveIntoPlace(job.sidePath, job.shownPath)) {
                     std::fprintf(stderr, "track %zu failed: %s\n", index + 1, result.message.c_str());
                     std::exit(1);

@@ -11,6 +11,7 @@
 namespace wavelark {
 
 ToolkitBinding g_toolkit;
+ToolkitExtras g_toolkitExtras;
 
 const std::array<std::string_view, kToolkitEntryCount> kToolkitEntryNames = {
 #define WAVELARK_TOOLKIT_NAME(name) #name,
@@ -68,8 +69,14 @@ ToolkitBindResult bindToolkit(const char* libraryName)
         if (!address && called)
             result.missingEntries << QString::fromLatin1(name.c_str());
     }
-    if (!result.missingEntries.isEmpty())
+    if (!result.missingEntries.isEmpty()) {
         releaseToolkit();
+        return result;
+    }
+#define WAVELARK_TOOLKIT_EXTRA(name) \
+    g_toolkitExtras.name = reinterpret_cast<decltype(&::name)>(dlsym(module, #name));
+    WAVELARK_TOOLKIT_EXTRAS(WAVELARK_TOOLKIT_EXTRA)
+#undef WAVELARK_TOOLKIT_EXTRA
     return result;
 }
 
@@ -77,6 +84,7 @@ void releaseToolkit()
 {
     void* module = g_toolkit.module;
     g_toolkit = ToolkitBinding{};
+    g_toolkitExtras = ToolkitExtras{};
     if (module)
         dlclose(module);
 }

@@ -3,6 +3,10 @@
 // in ../lib) and its entry points are looked up by name, in a fixed order, into typed slots. The
 // table is written only while binding and is read-only afterwards, so every thread may call
 // through it; it is released as the last step of shutdown.
+//
+// Newer exports live outside the fixed table, in the optional extras (g_toolkitExtras): they are
+// looked up by name once, right after the table, and stay empty when an older library lacks them.
+// Their absence never fails the binding; each caller says what it cannot do without them.
 #pragma once
 
 #include "sorvak.h"
@@ -42,6 +46,17 @@ struct ToolkitBinding {
 
 inline constexpr std::size_t kToolkitEntryCount = 57;
 
+// The optional extras' names, in the order they are looked up after the table.
+#define WAVELARK_TOOLKIT_EXTRAS(X) X(WAV2MP3Tagged) X(WAV2WMATagged) X(ExamineAudioFile) X(AudioFileToWAV)
+
+// The exports a library may lack: each slot is null when the bound library does not export the
+// name. Filled and emptied with the table, and read-only in between, like it.
+struct ToolkitExtras {
+#define WAVELARK_TOOLKIT_SLOT(name) decltype(&::name) name = nullptr;
+    WAVELARK_TOOLKIT_EXTRAS(WAVELARK_TOOLKIT_SLOT)
+#undef WAVELARK_TOOLKIT_SLOT
+};
+
 // The names of the table in lookup order.
 extern const std::array<std::string_view, kToolkitEntryCount> kToolkitEntryNames;
 
@@ -51,6 +66,8 @@ extern const std::array<std::string_view, 29> kToolkitCalledEntries;
 
 // The process-wide table.
 extern ToolkitBinding g_toolkit;
+// The process-wide optional extras, of the library g_toolkit is bound to.
+extern ToolkitExtras g_toolkitExtras;
 
 // The library's file name, looked up by the system's normal search.
 inline constexpr char kToolkitLibraryName[] = "libsorvak.so";
@@ -62,11 +79,12 @@ struct ToolkitBindResult {
     bool ok() const { return loaded && missingEntries.isEmpty(); }
 };
 
-// Loads the library and fills every slot of g_toolkit, in table order. On failure the library is
-// released again and the table left empty. Window thread, before the main window exists.
+// Loads the library and fills every slot of g_toolkit, in table order, then those of
+// g_toolkitExtras that the library exports. On failure the library is released again and both
+// left empty. Window thread, before the main window exists.
 ToolkitBindResult bindToolkit(const char* libraryName = kToolkitLibraryName);
 
-// Releases the library and empties the table.
+// Releases the library and empties the table and the extras.
 void releaseToolkit();
 
 // The address held by the slot at index (0..56) of g_toolkit, for checks of the table.

@@ -16,7 +16,8 @@
 #include "tracks/playlist.h"
 
 #include "take/pcm_blocks.h"
-#include "take/tagged_conversion.h"
+#include "take/archive_side_file.h"
+#include "take/conversion_stages.h"
 #include "take/track_encoder_pool.h"
 
 #include "core/file_toolbox.h"
@@ -49,24 +50,19 @@ std::optional<FileFailure> writeText(const std::string& path, const std::string&
     return replaceFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-// A track back from the pool, on the window thread: read back and renamed into place (tagged
-// formats), or converted here (formats without a tagged converter). Its temporary WAV goes.
+// A track back from the pool, on the window thread: read back and renamed into place (formats
+// encoded in the pool), or converted here (WAV). Its temporary WAV goes.
 SaveResult placeTrack(const TrackEncodingJob& job, SaveResult result)
 {
     if (result.ok()) {
-        if (hasTaggedConverter(job.format)) {
-            result = checkTaggedFile(job.sidePath, job.shownPath, job.format, job.range.bytes());
-            if (result.ok())
-                if (const std::optional<FileFailure> failure = moveIntoPlace(job.sidePath, job.shownPath);
-                    failure && failure->step != FileFailure::Step::SyncingFolder)
-                    result = failedSave(SaveFailure::Conversion, "The file " + quotedPath(job.shownPath)
-                                                                     + " could not be saved: " + failure->reason() + ".");
-            if (!result.ok())
-                ::unlink(job.sidePath.c_str());
+        if (encodesOnAnyThread(job.format)) {
+            result = checkSideFile(job.sidePath, job.shownPath, job.format, job.quality, job.range.bytes(), SavedPart::Track);
+            result = placeSideFile(result, job.sidePath, job.shownPath);
         } else {
             const ProgressRoute route([](int) {});
+            const SorvakTags tags = job.tags();
             result = convertTemporaryWav(job.temporaryPath, job.shownPath, job.format, job.quality, job.range.bytes(),
-                                         &progressReporter);
+                                         &progressReporter, &tags);
         }
     }
     ::unlink(job.temporaryPath.c_str());

@@ -6,7 +6,6 @@
 
 #include "sorvak.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,27 +16,6 @@
 namespace wavelark {
 
 namespace {
-
-struct ConversionEntries {
-    decltype(&::ExamineAudioFile) examine = nullptr;
-    decltype(&::AudioFileToWAV) convert = nullptr;
-    void* module = nullptr;  // the library they were looked up in
-};
-
-const ConversionEntries& conversionEntries()
-{
-    static ConversionEntries entries;
-    if (entries.module != g_toolkit.module) {
-        entries.module = g_toolkit.module;
-        entries.examine = entries.module
-                              ? reinterpret_cast<decltype(&::ExamineAudioFile)>(dlsym(entries.module, "ExamineAudioFile"))
-                              : nullptr;
-        entries.convert = entries.module
-                              ? reinterpret_cast<decltype(&::AudioFileToWAV)>(dlsym(entries.module, "AudioFileToWAV"))
-                              : nullptr;
-    }
-    return entries;
-}
 
 std::string quoted(const std::string& path)
 {
@@ -132,12 +110,11 @@ ImportExamination examineImport(const std::string& sourcePath)
         if (copied)
             return ImportExamination{ImportWay::Copy, ImportRefusal::None, {}};
     }
-    const ConversionEntries& entries = conversionEntries();
-    if (!entries.examine || !entries.convert)
+    if (!g_toolkitExtras.ExamineAudioFile || !g_toolkitExtras.AudioFileToWAV)
         return refusal(ImportRefusal::NotAudio, "The file " + name + " cannot be imported: the audio toolkit (libsorvak.so) "
                                                                      "is too old to convert it.");
     SorvakAudioFileReport report {};
-    if (entries.examine(sourcePath.c_str(), &report) != SORVAK_AUDIO_FILE_AUDIO)
+    if (g_toolkitExtras.ExamineAudioFile(sourcePath.c_str(), &report) != SORVAK_AUDIO_FILE_AUDIO)
         return refusal(ImportRefusal::NotAudio, refusalText(name, report));
     // A stated length past the take's limit is refused before hours of conversion; a file that
     // states none is measured after its conversion (take/take_import.cpp).
@@ -149,8 +126,8 @@ ImportExamination examineImport(const std::string& sourcePath)
 
 bool convertForImport(const std::string& sourcePath, const std::string& destinationPath, int (*progress)(int))
 {
-    const ConversionEntries& entries = conversionEntries();
-    return entries.convert && entries.convert(sourcePath.c_str(), destinationPath.c_str(), progress) == 0;
+    return g_toolkitExtras.AudioFileToWAV
+           && g_toolkitExtras.AudioFileToWAV(sourcePath.c_str(), destinationPath.c_str(), progress) == 0;
 }
 
 }

@@ -4,9 +4,8 @@
 // AudioFileToWAV), or refuse it with a message that names the file and says why in a user's
 // words ("The file "/x/clip.mkv" is a Matroska video; Wavelark imports audio files: ...").
 //
-// The conversion's two toolkit entries are not in the binding table: they are looked up in the
-// bound library by name at the first examination (window thread), and a library without them
-// refuses every file that would need them.
+// The conversion's two toolkit entries are optional extras of the binding (g_toolkitExtras): a
+// library without them refuses every file that would need them.
 //
 // Thread: the window thread. The toolkit must be bound (g_toolkit).
 #pragma once

@@ -1,86 +1,19 @@
 #include "take/save_conversion.h"
 
 #include "take/archive_side_file.h"
-#include "take/flac_check.h"
+#include "take/conversion_stages.h"
 #include "take/flac_encoder.h"
-#include "take/pcm_wav.h"
 
 #include "core/file_toolbox.h"
-#include "core/take_format.h"
-#include "core/toolkit_binding.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace wavelark {
-
-namespace {
-
-bool isRegularFile(const std::string& path)
-{
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
-}
-
-// Reads back what a converter wrote: its duration (and, for WAV, its format) against the range.
-SaveResult checkWrittenFile(const std::string& path, const std::string& shownPath, SaveFormat format,
-                            const ConversionSettings& settings, uint64_t rangeFrames)
-{
-    if (!isRegularFile(path))
-        return failedSave(SaveFailure::Verification, "The saved file " + quotedPath(shownPath) + " was not written.");
-    auto mismatch = [&](const std::string& found) {
-        return failedSave(SaveFailure::Verification, "The saved file " + quotedPath(shownPath) + " does not hold the selection ("
-                                                      + found + "); it was not kept.");
-    };
-    if (format == SaveFormat::Wav) {
-        const WavFormat* written = g_toolkit.OpenWAV(path.c_str(), 0);
-        const WavFormat found = written ? *written : WavFormat{};
-        g_toolkit.CloseWAV(0);
-        if (!written || found.formatTag != 1 || found.channels != 2 || found.blockAlign == 0
-            || found.sampleRate != static_cast<uint32_t>(settings.wavSampleRate)
-            || found.bitsPerSample != static_cast<uint32_t>(settings.wavBits))
-            return mismatch("not a WAV file of the chosen format");
-        const double expected = static_cast<double>(rangeFrames) * found.sampleRate / kTakeSampleRate;
-        const double frames = found.dataLength / found.blockAlign;
-        if (std::fabs(frames - expected) > 1.0)
-            return mismatch(std::to_string(static_cast<uint64_t>(frames)) + " frames where "
-                            + std::to_string(static_cast<uint64_t>(expected)) + " were expected");
-        return {};
-    }
-    // The toolkit's media reader states the container's duration in units of 100 ns.
-    const char* durationText = g_toolkit.GetWMAInfo(path.c_str(), "Duration");
-    if (!durationText)
-        return mismatch("it cannot be read back");
-    const double samples = std::strtod(durationText, nullptr) * kTakeSampleRate / 1.0e7;
-    double expected = static_cast<double>(rangeFrames);
-    double tolerance = 0.0;
-    if (format == SaveFormat::Mp3) {
-        // An MP3's duration counts whole frames of 1152 samples, which also carry the encoder's
-        // delay of 576 and the decoder's of 529 samples ahead of the audio.
-        constexpr double kFrame = 1152.0;
-        expected = std::ceil((expected + 576 + 529) / kFrame) * kFrame;
-        tolerance = kFrame;
-    } else {
-        // A WMA's duration is stated in milliseconds and counts whole frames of 2048 samples.
-        tolerance = 2048.0 + kTakeSampleRate / 1000.0;
-    }
-    if (!(std::fabs(samples - expected) <= tolerance))
-        return mismatch(std::to_string(static_cast<int64_t>(samples)) + " samples where "
-                        + std::to_string(static_cast<int64_t>(expected)) + " were expected");
-    return {};
-}
-
-}
 
 const char* saveExtension(SaveFormat format)
 {
@@ -128,88 +61,25 @@ SaveResult saveFlacFile(const PcmRegion& source, const std::string& destinationP
     const std::string sidePath = sidePathOf(destinationPath);
     if (SaveResult created = createSideFile(sidePath, destinationPath); !created.ok())
         return created;
-    // The read-back decodes the file as it is written, on a second core while the encoder uses one.
-    FlacReadBack readBack(sidePath, source);
-    const std::optional<std::string> failure =
-        encodeFlac(source, sidePath, conversionSettings(SaveFormat::Flac, quality).flacLevel, tags, progress,
-                   [&readBack] { readBack.written(); });
-    const std::optional<std::string> difference = readBack.finish(!failure);
-    SaveResult result;
-    if (failure)
-        result = failedConversion(destinationPath, *failure);
-    else if (difference)
-        result = failedSave(SaveFailure::Verification, "The saved file " + quotedPath(destinationPath)
-                                                           + " does not hold the selection (" + *difference + "); it was not kept.");
-    return placeSideFile(result, sidePath, destinationPath);
+    return placeSideFile(encodeFlacSideFile(source, sidePath, destinationPath, quality, tags, progress), sidePath,
+                         destinationPath);
 }
 
 SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::string& destinationPath,
                                SaveFormat format, SaveQuality quality, uint32_t rangeBytes,
                                SorvakProgressFunction progress, const SorvakTags* tags)
 {
-    auto failed = [&](const std::string& why) { return failedConversion(destinationPath, why); };
-    const ConversionSettings settings = conversionSettings(format, quality);
     // The converters answer only "failed" for a source they cannot read and for a destination they
-    // cannot write: both ends are opened here first, so that either is reported with its reason.
+    // cannot write: both ends are opened first, so that either is reported with its reason.
     if (!FileDescriptor(::open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)).isOpen())
-        return failed("the temporary file " + quotedPath(temporaryPath) + " could not be read: " + systemReason());
-    if (format == SaveFormat::Flac) {
-        std::string why;
-        const std::optional<PcmWav> wav = openPcmWav(temporaryPath, &why, PcmAccess::ReadOnly);
-        if (!wav)
-            return failed("the temporary file " + quotedPath(temporaryPath) + " could not be read: " + why);
-        if (wav->format.sampleRate != kTakeSampleRate || wav->format.channels != 2 || wav->format.bitsPerSample != 16)
-            return failed("the temporary file " + quotedPath(temporaryPath) + " is not 44100 Hz 16-bit stereo");
-        return saveFlacFile(wav->region, destinationPath, quality, tags, progress);
-    }
-    if (hasTags(tags) && format != SaveFormat::Wav)
-        return failed("its tags can only be written by the toolkit's tagged converters");
+        return failedConversion(destinationPath, "the temporary file " + quotedPath(temporaryPath)
+                                                     + " could not be read: " + systemReason());
     // The converter writes beside the destination, so an existing file of that name survives a
     // failed conversion and no half-written file is ever found under the destination's name.
     const std::string sidePath = sidePathOf(destinationPath);
-    if (SaveResult created = createSideFile(sidePath, destinationPath); !created.ok())
-        return created;
-
-    const char* source = temporaryPath.c_str();
-    const char* side = sidePath.c_str();
-    constexpr std::array<const char*, 3> kFormatNames = {"MP3", "WMA", "WAV"};
-    // The converter's status, in WAV2MP3's codes, and the errno its last call left, taken at once.
-    constexpr int kConverted = 0;
-    constexpr int kSourceUnreadable = 1;
-    constexpr int kDestinationUnwritable = 3;
-    errno = 0;
-    int status = kConverted;
-    switch (format) {
-    case SaveFormat::Mp3:
-        status = g_toolkit.WAV2MP3(source, side, settings.mp3BitRate, kTakeSampleRate, progress);
-        break;
-    case SaveFormat::Wma:
-        status = g_toolkit.WAV2WMA(source, side, settings.wmaBitRate, progress) == 0 ? kConverted : kDestinationUnwritable;
-        break;
-    case SaveFormat::Wav:
-    case SaveFormat::Flac:
-        status = g_toolkit.ResampleWAV(source, side, settings.wavSampleRate, settings.wavBits, 2, 1.0, progress)
-                     ? kConverted
-                     : kDestinationUnwritable;
-        break;
-    }
-    const int converterReason = errno;
-    // The other converters' failures count as the destination's: their source was opened above.
-    std::string converterFailure;
-    if (status == kConverted && format == SaveFormat::Mp3 && !isRegularFile(sidePath))
-        converterFailure = "the MP3 encoder (LAME) is not available";
-    else if (status == kSourceUnreadable)
-        converterFailure = "the temporary file could not be read";
-    else if (status == kDestinationUnwritable)
-        converterFailure = std::string("the ") + kFormatNames.at(static_cast<std::size_t>(format))
-                           + " file could not be written: " + writeFailureReason(sidePath, converterReason);
-    else if (status != kConverted)
-        converterFailure = "the MP3 encoder failed";
-    SaveResult result;
-    if (!converterFailure.empty())
-        result = failed(converterFailure);
-    else
-        result = checkWrittenFile(sidePath, destinationPath, format, settings, rangeBytes / 4);
+    SaveResult result = encodeSideFile(temporaryPath, sidePath, destinationPath, format, quality, tags, progress);
+    if (result.ok())
+        result = checkSideFile(sidePath, destinationPath, format, quality, rangeBytes);
     return placeSideFile(result, sidePath, destinationPath);
 }
 

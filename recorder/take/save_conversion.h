@@ -41,18 +41,17 @@ struct ConversionSettings {
 ConversionSettings conversionSettings(SaveFormat format, SaveQuality quality);
 
 // Runs the converter of the format on the temporary WAV, writing destinationPath (the archive
-// folder, the name, saveExtension(format)); progress is the toolkit's callback, handed to the
-// converter as it stands. The converter writes the side file (sidePathOf), created here first so
-// that a folder that cannot take it is reported with the system's reason; the side file replaces
-// the destination only once it has been read back: it must exist and hold the range's duration
-// (rangeBytes of the take) within one codec frame (MP3 1152, WMA 2048 samples, WAV one frame at
-// its rate). FLAC is encoded from the temporary WAV's data, which must be 44100 Hz 16-bit stereo,
-// and read back as saveFlacFile does. tags (caller-owned, read during the call; null for none) go
-// into a FLAC file as Vorbis comments; a WAV file carries none, so they are left out of it; MP3
-// and WMA files are tagged by the toolkit's tagged converters (WAV2MP3Tagged, WAV2WMATagged),
-// not here, so tags with a field set fail those formats before anything is written. A failed
-// conversion or check leaves no partial file and keeps an existing file of the destination's name
-// as it was.
+// folder, the name, saveExtension(format)); progress is the toolkit's callback, a non-zero answer
+// cancels. The two stages are take/conversion_stages.h's, one after the other: encodeSideFile
+// writes the side file (sidePathOf) with the tags (caller-owned, read during the call; null for
+// none) for every format that carries them (MP3 an ID3v2 tag, WMA its attributes, FLAC Vorbis
+// comments; a WAV file carries none, so they are left out of it), and checkSideFile reads it back:
+// it must exist and hold the range's duration (rangeBytes of the take) within one codec frame (MP3
+// 1152, WMA 2048 samples, WAV one frame at its rate); FLAC, encoded from the temporary WAV's data,
+// which must be 44100 Hz 16-bit stereo, is read back as saveFlacFile does. The side file replaces
+// the destination only once it has been read back. A failed conversion or check leaves no partial
+// file and keeps an existing file of the destination's name as it was.
+// Thread: the window thread, one save at a time (the read-back asks the toolkit's shared reader).
 SaveResult convertTemporaryWav(const std::string& temporaryPath, const std::string& destinationPath,
                                SaveFormat format, SaveQuality quality, uint32_t rangeBytes,
                                SorvakProgressFunction progress, const SorvakTags* tags = nullptr);

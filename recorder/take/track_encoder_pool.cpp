@@ -1,7 +1,7 @@
 #include "take/track_encoder_pool.h"
 
 #include "take/pcm_wav.h"
-#include "take/tagged_conversion.h"
+#include "take/conversion_stages.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -129,16 +129,15 @@ void TrackEncoderPool::run(std::size_t index)
     }
     if (result.ok() && m_cancelled.load())
         result = cancelledJob(job);
-    if (!result.ok() || !hasTaggedConverter(job.format)) {
+    if (!result.ok() || !encodesOnAnyThread(job.format)) {
         state.percent.store(result.ok() ? 100 : kPreparedPercent);
         state.result = result;
         return;
     }
-    const SorvakTags tags{job.title.c_str(), job.artist.c_str(), job.album.c_str(), job.year.c_str(), job.trackNumber,
-                          job.trackCount};
+    const SorvakTags tags = job.tags();
     t_encoder = EncoderContext{this, &state.percent};
-    state.result = encodeTagged(job.temporaryPath, job.sidePath, job.shownPath, job.format, job.quality, tags,
-                                &encoderProgress);
+    state.result = encodeSideFile(job.temporaryPath, job.sidePath, job.shownPath, job.format, job.quality, &tags,
+                                  &encoderProgress, SavedPart::Track);
     t_encoder = EncoderContext{};
     // The temporary WAV is no longer needed once encoded; the window thread removes what is left.
     ::unlink(job.temporaryPath.c_str());

@@ -1,10 +1,12 @@
 // The parallel part of saving every track of a side: each track's range of the take is copied
 // into its own temporary WAV, faded at its cuts and scaled by the side's gain, and, for a format
-// with a tagged converter, encoded with its tags into its side file beside the archive file. A
-// pool of worker threads takes the tracks in order, one at a time each, so that every core
-// encodes. What follows an encoding (the read-back, the rename into place) and the conversion of
-// formats without a tagged converter are the window thread's (take/tagged_conversion.h). The
-// longest tracks are handed out first, so that no worker is left with a long one at the end.
+// that encodes on any thread (MP3, WMA, FLAC: encodesOnAnyThread), encoded with its tags into its
+// side file beside the archive file (encodeSideFile, take/conversion_stages.h; a FLAC file is
+// read back there too, as it is written). A pool of worker threads takes the tracks in order, one
+// at a time each, so that every core encodes. What follows an encoding (checkSideFile, whose
+// toolkit reader serves one thread at a time, and the rename into place) and WAV's conversion are
+// the window thread's. The longest tracks are handed out first, so that no worker is left with a
+// long one at the end.
 //
 // Thread: the pool is made, asked and cancelled on one thread (the window thread); its workers
 // run the jobs and touch nothing but their own job's files and state. The toolkit must be bound.
@@ -16,6 +18,8 @@
 #include "take/fade_pass.h"
 #include "take/save_conversion.h"
 #include "take/save_result.h"
+
+#include "sorvak.h"
 
 #include <atomic>
 #include <chrono>
@@ -32,7 +36,7 @@ namespace wavelark {
 struct TrackEncodingJob {
     std::string takePath;
     std::string temporaryPath;  // the track's own temporary WAV
-    std::string sidePath;       // where a tagged converter writes (sidePathOf the archive file)
+    std::string sidePath;       // where the encoder writes (sidePathOf the archive file)
     std::string shownPath;      // the archive file, as messages name it
     SaveRange range;
     FadeSettings fades;
@@ -46,6 +50,11 @@ struct TrackEncodingJob {
     std::string year;
     int trackNumber = 0;
     int trackCount = 0;
+    // The tags as the encoders take them; valid while the job is.
+    SorvakTags tags() const
+    {
+        return SorvakTags{title.c_str(), artist.c_str(), album.c_str(), year.c_str(), trackNumber, trackCount};
+    }
 };
 
 class TrackEncoderPool {
@@ -69,8 +78,7 @@ public:
 
     std::size_t size() const { return m_jobs.size(); }
     const TrackEncodingJob& job(std::size_t index) const { return m_jobs[index]; }
-    // The job's progress, 0..100 (for formats without a tagged converter, 100 once it is ready
-    // for the conversion).
+    // The job's progress, 0..100 (for WAV, 100 once it is ready for the conversion).
     int percent(std::size_t index) const { return m_states[index].percent.load(); }
     // Valid once the job was handed out by takeFinished.
     const SaveResult& result(std::size_t index) const { return m_states[index].result; }

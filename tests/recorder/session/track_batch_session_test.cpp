@@ -1,5 +1,5 @@
 // Save Tracks in the session on a fake display: a generated side of three songs saved as MP3,
-// WMA and WAV and read back by ffprobe and ffmpeg (tags, durations, the side's one maximise gain,
+// WMA, FLAC and WAV and read back by ffprobe and ffmpeg (tags, durations, the side's one maximise gain,
 // the fades at the cuts), the cue sheet and playlist beside the tracks, Cancel in the middle, the
 // one question before replacing, the start after an interrupted batch, and the dialog filled and
 // saved as a user would.
@@ -170,7 +170,8 @@ TEST_P(TaggedBatchTest, EveryTrackIsSavedWithItsTagsAndLengthAndTheSideFilesList
 
 INSTANTIATE_TEST_SUITE_P(Formats, TaggedBatchTest,
                          ::testing::Values(TaggedFormatRow{SaveFormat::Mp3, ".mp3", "2/3", 0.1},
-                                           TaggedFormatRow{SaveFormat::Wma, ".wma", "2", 0.1}));
+                                           TaggedFormatRow{SaveFormat::Wma, ".wma", "2", 0.1},
+                                           TaggedFormatRow{SaveFormat::Flac, ".flac", "2", 0.001}));
 
 // The loudest sample of each saved WAV track.
 int16_t peakOf(const fs::path& path)

@@ -188,25 +188,6 @@ TEST_F(FlacSaveFixture, TagsAreWrittenAsVorbisComments)
     EXPECT_EQ(exportedTags(destination), "");
 }
 
-// MP3 and WMA are tagged by the toolkit's tagged converters: tags handed to the plain conversion
-// fail it before anything is written, rather than being dropped.
-TEST_F(FlacSaveFixture, TagsForAnotherFormatAreRefusedNotDropped)
-{
-    const SaveRange range = writeTake(10, 4410);
-    ASSERT_TRUE(copyRangeToTemporaryWav(takePath, range, temporaryPath, nullptr).ok());
-    const SorvakTags tags{"Title", nullptr, nullptr, nullptr, 0, 0};
-    const std::string mp3 = folder.file("song.mp3");
-    const SaveResult result =
-        convertTemporaryWav(temporaryPath, mp3, SaveFormat::Mp3, SaveQuality::High, range.bytes(), nullptr, &tags);
-    EXPECT_EQ(result.failure, SaveFailure::Conversion);
-    EXPECT_FALSE(fs::exists(mp3));
-    EXPECT_FALSE(fs::exists(mp3 + ".part"));
-    // A WAV file carries no tags: they are left out of it.
-    EXPECT_TRUE(convertTemporaryWav(temporaryPath, folder.file("song.wav"), SaveFormat::Wav, SaveQuality::High,
-                                    range.bytes(), nullptr, &tags)
-                    .ok());
-}
-
 // The read-back follows the encoder as it writes and finds a file that is not its source: here
 // the source it checks against differs from the encoder's in one frame.
 TEST_F(FlacSaveFixture, ReadBackFollowingTheEncoderFindsAFrameThatDiffers)

@@ -1,11 +1,12 @@
-// The track encoder pool: the toolkit's tagged converters run on several threads at once write
-// exactly the files they write one after the other (MP3 and WMA), a cancelled pool leaves no
-// side file, and a job that cannot read the take fails alone with its reason.
+// The track encoder pool: the encoders run on several threads at once (the toolkit's tagged
+// converters for MP3 and WMA, libFLAC with its read-back) write exactly the files they write one
+// after the other, a cancelled pool leaves no side file, and a job that cannot read the take
+// fails alone with its reason.
 
 #include "capture_test_support.h"
 
 #include "take/pcm_wav.h"
-#include "take/tagged_conversion.h"
+#include "take/conversion_stages.h"
 #include "take/track_encoder_pool.h"
 
 #include <gtest/gtest.h>
@@ -80,10 +81,9 @@ TEST_P(TrackEncoderPoolTest, ConvertersOnSeveralThreadsWriteWhatTheyWriteOneAfte
     for (const TrackEncodingJob& job : serial) {
         ASSERT_TRUE(copyRangeToTemporaryWav(job.takePath, job.range, job.temporaryPath, {}).ok());
         ASSERT_TRUE(fadeAndScale(job.temporaryPath, job.range, job.fades, job.gain, {}, {}).result.ok());
-        const SorvakTags tags{job.title.c_str(), job.artist.c_str(), job.album.c_str(), job.year.c_str(),
-                              job.trackNumber, job.trackCount};
-        const SaveResult result = encodeTagged(job.temporaryPath, job.sidePath, job.shownPath, job.format,
-                                               job.quality, tags, nullptr);
+        const SorvakTags tags = job.tags();
+        const SaveResult result = encodeSideFile(job.temporaryPath, job.sidePath, job.shownPath, job.format,
+                                                 job.quality, &tags, nullptr, SavedPart::Track);
         ASSERT_TRUE(result.ok()) << result.message;
     }
     // Four workers at once, more than there are cores.
@@ -98,8 +98,8 @@ TEST_P(TrackEncoderPoolTest, ConvertersOnSeveralThreadsWriteWhatTheyWriteOneAfte
         const std::string parallelBytes = bytesOf(pool.job(track).sidePath);
         EXPECT_GT(parallelBytes.size(), 1000u);
         EXPECT_TRUE(parallelBytes == bytesOf(serial[track].sidePath)) << "track " << track;
-        EXPECT_TRUE(checkTaggedFile(pool.job(track).sidePath, pool.job(track).shownPath, GetParam(),
-                                    pool.job(track).range.bytes()).ok());
+        EXPECT_TRUE(checkSideFile(pool.job(track).sidePath, pool.job(track).shownPath, GetParam(), SaveQuality::High,
+                                  pool.job(track).range.bytes()).ok());
         // The worker removed its temporary WAV.
         EXPECT_FALSE(fs::exists(pool.job(track).temporaryPath));
     }
@@ -124,26 +124,33 @@ TEST_P(TrackEncoderPoolTest, ACancelledPoolLeavesNoSideFile)
     for (int track = 0; track < kTracks; ++track) {
         EXPECT_EQ(fs::exists(list[track].sidePath), saved[track]) << list[track].sidePath;
         if (saved[track])
-            EXPECT_TRUE(checkTaggedFile(list[track].sidePath, list[track].shownPath, GetParam(), list[track].range.bytes()).ok());
+            EXPECT_TRUE(checkSideFile(list[track].sidePath, list[track].shownPath, GetParam(), SaveQuality::High,
+                                      list[track].range.bytes()).ok());
     }
 }
 
-int g_progressCalls = 0;
-int cancelAtThirdCall(int)
+bool g_cancelSent = false;
+// Cancels once the encoding is past half way and not yet at its end.
+int cancelPastHalfWay(int percent)
 {
-    return ++g_progressCalls >= 3 ? 1 : 0;
+    if (percent < 50 || percent >= 100)
+        return 0;
+    g_cancelSent = true;
+    return 1;
 }
 
-TEST_P(TrackEncoderPoolTest, AConverterCancelledPartWayLeavesNoFileAndSaysSo)
+TEST_P(TrackEncoderPoolTest, AnEncodingCancelledPartWayLeavesNoFileAndSaysSo)
 {
-    // The converters finish a cancelled file short and report success: the encoding must not.
-    const TrackEncodingJob job = jobs("partway").front();
+    // The toolkit's converters finish a cancelled file short and report success: the encoding
+    // must not. The whole take (several of libFLAC's blocks) is one job here.
+    TrackEncodingJob job = jobs("partway").front();
+    job.range = SaveRange{0, uint32_t(kTracks * kTrackSeconds * 44100) * 4};
     ASSERT_TRUE(copyRangeToTemporaryWav(job.takePath, job.range, job.temporaryPath, {}).ok());
     const SorvakTags tags{"Title", "Artist", "Album", "2001", 1, 1};
-    g_progressCalls = 0;
-    const SaveResult result = encodeTagged(job.temporaryPath, job.sidePath, job.shownPath, job.format, job.quality,
-                                           tags, &cancelAtThirdCall);
-    EXPECT_GE(g_progressCalls, 3);
+    g_cancelSent = false;
+    const SaveResult result = encodeSideFile(job.temporaryPath, job.sidePath, job.shownPath, job.format, job.quality,
+                                             &tags, &cancelPastHalfWay, SavedPart::Track);
+    ASSERT_TRUE(g_cancelSent);
     EXPECT_EQ(result.failure, SaveFailure::Conversion);
     EXPECT_NE(result.message.find("cancelled"), std::string::npos) << result.message;
     EXPECT_FALSE(fs::exists(job.sidePath));
@@ -177,7 +184,7 @@ TEST_P(TrackEncoderPoolTest, TheLongestTracksAreHandedOutFirst)
     EXPECT_EQ(order, (std::vector<std::size_t>{1, 2, 3, 0}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, TrackEncoderPoolTest, ::testing::Values(SaveFormat::Mp3, SaveFormat::Wma));
+INSTANTIATE_TEST_SUITE_P(Formats, TrackEncoderPoolTest, ::testing::Values(SaveFormat::Mp3, SaveFormat::Wma, SaveFormat::Flac));
 
 }
 }
