@@ -75,10 +75,10 @@ void MainWindow::setUpKeyboard()
     }
 
     // These controls draw no focus of their own: the sliders under their style sheet, the
-    // checkboxes without a caption, the view's picture.
+    // checkboxes without a caption, the view's picture, the archive list without a current item.
     m_focusRing = new FocusRing(m_client);  // Owned by the client area
     for (const int id : {ids::kRecordSlider, ids::kPlaySlider, ids::kRecordEnabledBox, ids::kPlayEnabledBox,
-                         ids::kViewFrame})
+                         ids::kViewFrame, ids::kArchiveFrame})
         m_focusRing->watch(tabStop(id));
 
     // Space plays, except where a button or checkbox has the focus: there it presses the button.

@@ -87,6 +87,8 @@ public:
     TakeSession* session() const { return m_session.get(); }
     // The waveform view over the waveform frame, drawn by the session. Owned by the client area.
     WaveformView* waveformView() const { return m_view; }
+    // The frame around the focused control for those that draw none. Owned by the client area.
+    FocusRing* focusRing() const { return m_focusRing; }
 
     // Runs a button or menu command, as the window's command handler does.
     void command(int commandId);

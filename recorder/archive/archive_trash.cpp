@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -38,13 +39,26 @@ TrashResult moveFileToTrash(const QByteArray& path)
         return {TrashResult::Outcome::Failed, errorText(errno)};
     if (!S_ISREG(status.st_mode))
         return {TrashResult::Outcome::Failed, QStringLiteral("it is not a file")};
-    if (QFile::moveToTrash(QFile::decodeName(path)))
-        return {TrashResult::Outcome::Trashed, {}};
-    if (homeTrashAvailable())
+    // Qt cannot tell a missing Trash from a made one: where it can make none it moves the file
+    // into "files" under the working folder. So the home Trash is made first, and without it
+    // there is none.
+    if (!homeTrashAvailable()) {
+        if (::unlink(path.constData()) != 0)
+            return {TrashResult::Outcome::Failed, errorText(errno)};
+        return {TrashResult::Outcome::Deleted, {}};
+    }
+    const QString name = QFile::decodeName(path);
+    QString inTrash;
+    if (!QFile::moveToTrash(name, &inTrash))
         return {TrashResult::Outcome::Failed, QStringLiteral("it could not be moved to the Trash")};
-    if (::unlink(path.constData()) != 0)
-        return {TrashResult::Outcome::Failed, errorText(errno)};
-    return {TrashResult::Outcome::Deleted, {}};
+    if (QDir::isRelativePath(inTrash)) {
+        // Not a Trash after all: the file goes back where it was.
+        const QString moved = QFileInfo(inTrash).absoluteFilePath();
+        if (!QFile::rename(moved, name))
+            return {TrashResult::Outcome::Failed, QStringLiteral("it was moved to %1, not to the Trash").arg(moved)};
+        return {TrashResult::Outcome::Failed, QStringLiteral("it could not be moved to the Trash")};
+    }
+    return {TrashResult::Outcome::Trashed, {}};
 }
 
 }

@@ -19,8 +19,8 @@ struct TrashResult {
 };
 
 // Moves the file at path (bytes as the file system spells them) to the Trash. Only a file is
-// removed: a folder or anything else found at path stays (Failed). When the move fails and the
-// home Trash folder cannot be made, the file is deleted instead (Deleted).
+// removed: a folder or anything else found at path stays (Failed). When the home Trash
+// ($XDG_DATA_HOME/Trash) neither exists nor can be made, the file is deleted instead (Deleted).
 TrashResult moveFileToTrash(const QByteArray& path);
 
 }

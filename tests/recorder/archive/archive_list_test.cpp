@@ -240,9 +240,97 @@ TEST_F(ArchiveListTest, DeleteRemovesTheSelectedFilesAtTheirRealPaths)
     EXPECT_TRUE(fs::exists(archive() / "Take.wav"));
     EXPECT_TRUE(fs::exists(archive() / "keep.mp3"));
     ASSERT_EQ(m_boxes.seen().size(), 1u);
-    EXPECT_EQ(m_boxes.seen()[0].text, "This will delete the Selected Files from the Archive.\n\nAre You Sure?");
+    // The question names the files, each on a line of its own.
+    const QString question = m_boxes.seen()[0].text;
+    EXPECT_TRUE(question.startsWith("This will move the Selected Files from the Archive to the Trash:\n\n"));
+    EXPECT_TRUE(question.endsWith("\n\nAre You Sure?"));
+    const QStringList lines = question.split('\n');
+    for (const char* name : {"Take.WAV", "Loop.xwav", "Master.Flac"})
+        EXPECT_TRUE(lines.contains(QString::fromLatin1(name))) << name;
+    EXPECT_FALSE(lines.contains("Take.wav"));
     // Refreshed: the two files left.
     EXPECT_EQ(m_list->topLevelItemCount(), 2);
+}
+
+// HOME and XDG_DATA_HOME in a temporary folder (on the archive's file system, so that the home
+// Trash is the one used) while it lives.
+class TrashHome {
+public:
+    TrashHome()
+        : m_oldHome(qgetenv("HOME"))
+        , m_oldDataHome(qgetenv("XDG_DATA_HOME"))
+    {
+        setHome(m_folder.path() / "data");
+    }
+    ~TrashHome()
+    {
+        qputenv("HOME", m_oldHome);
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
+    }
+    void setHome(const fs::path& dataHome) const
+    {
+        qputenv("HOME", QByteArray(m_folder.path().c_str()));
+        qputenv("XDG_DATA_HOME", QByteArray(dataHome.c_str()));
+    }
+    fs::path trashFiles() const { return m_folder.path() / "data" / "Trash" / "files"; }
+    const fs::path& folder() const { return m_folder.path(); }
+
+private:
+    testing::TemporaryFolder m_folder;
+    QByteArray m_oldHome;
+    QByteArray m_oldDataHome;
+};
+
+TEST_F(ArchiveListTest, DeleteKeyMovesTheSelectedFilesToTheTrash)
+{
+    TrashHome home;
+    copy(s_sources->mp3, "first side.mp3");
+    copy(s_sources->flac, "second.flac");
+    copy(s_sources->wav, "keep.wav");
+    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    select({"first side", "second"});
+    m_boxes.onTitle("Delete Selected", clicking(QMessageBox::Yes));
+    m_list->setFocus();
+    QTest::keyClick(m_list.get(), Qt::Key_Delete);
+
+    ASSERT_EQ(m_boxes.seen().size(), 1u);
+    for (const char* name : {"first side.mp3", "second.flac"}) {
+        EXPECT_FALSE(fs::exists(archive() / name)) << name;
+        EXPECT_TRUE(fs::exists(home.trashFiles() / name)) << name;
+        // Restorable: the Trash knows where it came from.
+        const std::string info = testing::readFile(home.trashFiles().parent_path() / "info" / (std::string(name) + ".trashinfo"));
+        EXPECT_NE(info.find("Path="), std::string::npos) << name;
+    }
+    EXPECT_EQ(fs::file_size(home.trashFiles() / "second.flac"), fs::file_size(s_sources->flac));
+    EXPECT_TRUE(fs::exists(archive() / "keep.wav"));
+    EXPECT_EQ(m_list->topLevelItemCount(), 1);
+}
+
+TEST_F(ArchiveListTest, WithoutATrashTheFilesAreDeletedForGoodAndTheUserIsTold)
+{
+    TrashHome home;
+    // The data folder is a file: no Trash can be made in it.
+    testing::writeFile(home.folder() / "not a folder", "x");
+    home.setHome(home.folder() / "not a folder");
+    copy(s_sources->mp3, "gone.mp3");
+    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    select({"gone"});
+    int answered = 0;
+    m_boxes.onTitle("Delete Selected", [&answered](QWidget* box) {
+        if (answered++ == 0)
+            clicking(QMessageBox::Yes)(box);
+        else
+            box->close();
+    });
+    const ArchiveList::DeleteOutcome outcome = m_list->deleteSelected(nullptr);
+
+    const QString gone = QString::fromStdString((archive() / "gone.mp3").string());
+    EXPECT_FALSE(fs::exists(archive() / "gone.mp3"));
+    EXPECT_EQ(outcome.deleted, QStringList {gone});
+    EXPECT_EQ(outcome.withoutTrash, QStringList {gone});
+    ASSERT_EQ(m_boxes.seen().size(), 2u);
+    EXPECT_TRUE(m_boxes.seen()[1].text.contains("no Trash")) << m_boxes.seen()[1].text.toStdString();
+    EXPECT_TRUE(m_boxes.seen()[1].text.contains(gone));
 }
 
 TEST_F(ArchiveListTest, DeleteAnsweredNoOrWithNothingSelectedTouchesNoFile)

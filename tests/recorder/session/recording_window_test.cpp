@@ -92,6 +92,27 @@ protected:
 const std::vector<int> kDisabledWhileRecording = {ids::kSaveButton,   ids::kExploreButton, ids::kPlayButton,
                                                   ids::kImportButton, ids::kDeleteButton,  ids::kFolderButton};
 
+TEST_F(RecordingWindowTest, CtrlRRecordsAndStopsWhileTheMenusAreDisabled)
+{
+    start();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
+    QWidget* view = m_window->waveformView();
+    view->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(m_session->takeInProgress());
+    ASSERT_TRUE(testing::pumpUntil([&] { return m_session->engine().elapsedSeconds() >= 0.2; }));
+    for (QAction* menu : m_window->menuBar()->actions())
+        EXPECT_FALSE(menu->isEnabled());
+    // Play, Save and Import are off while recording, and so are their shortcuts.
+    QTest::keyClick(view, Qt::Key_Space);
+    QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(m_boxes.titles(), QStringList {QStringLiteral("RECORD")});
+    QTest::keyClick(view, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+}
+
 TEST_F(RecordingWindowTest, RecordAndStopLeavesAMaximisedTakeWithItsWaveform)
 {
     start();
