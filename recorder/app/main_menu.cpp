@@ -68,6 +68,7 @@ MainMenu::MainMenu(QMenuBar* menuBar, std::function<void(int)> command, QObject*
     // The large buttons' commands, with their shortcuts; followButtons keeps them enabled as the
     // buttons are.
     QMenu* take = menuBar->addMenu(QStringLiteral("&Take"));
+    m_takeMenu = take;
     addCommand(take, QStringLiteral("&Record / Stop"), ids::kRecordButton, false)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     addCommand(take, QStringLiteral("&Play / Stop"), ids::kPlayButton, false)->setShortcut(QKeySequence(Qt::Key_Space));
     addCommand(take, QStringLiteral("&Save..."), ids::kSaveButton, false)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -225,8 +226,11 @@ bool MainMenu::eventFilter(QObject* watched, QEvent* event)
 
 void MainMenu::setTopLevelEnabled(bool enabled)
 {
-    for (QAction* menu : m_menuBar->actions())
-        menu->setEnabled(enabled);
+    for (QAction* menu : m_menuBar->actions()) {
+        // A disabled menu would silence its entries' shortcuts, Ctrl+R's Stop among them.
+        if (menu->menu() != m_takeMenu)
+            menu->setEnabled(enabled);
+    }
 }
 
 void MainMenu::removeMixerEntries()

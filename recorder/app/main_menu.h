@@ -32,8 +32,9 @@ public:
 
     // The action of a command; null when it has none (or it was removed).
     QAction* action(int commandId) const;
-    // The top-level menus, disabled together while recording. The "Take" entries' shortcuts still
-    // run while their buttons are enabled (Ctrl+R stops the recording).
+    // The top-level menus but "Take", disabled together while recording. "Take" stays: its
+    // entries follow their buttons (followButtons), so "Record / Stop" and Ctrl+R stop the
+    // recording while the others are off.
     void setTopLevelEnabled(bool enabled);
     // The "Take" entries (Record, Play, Save, Import: the buttons' own command identifiers, with
     // Ctrl+R, Space, Ctrl+S and Ctrl+I) are enabled as the buttons carrying the same identifier
@@ -72,6 +73,7 @@ private:
 
     QMenuBar* m_menuBar;  // Owned by the window
     QMenu* m_settingsMenu = nullptr;  // Owned by the menu bar
+    QMenu* m_takeMenu = nullptr;      // Owned by the menu bar
     QAction* m_mixerSeparator = nullptr;  // Owned by the settings menu
     std::function<void(int)> m_command;
     std::map<int, QAction*> m_actions;
