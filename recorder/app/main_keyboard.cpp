@@ -82,8 +82,13 @@ void MainWindow::setUpKeyboard()
         m_focusRing->watch(tabStop(id));
 
     // Space plays, except where a button or checkbox has the focus: there it presses the button.
-    for (QAbstractButton* button : m_client->findChildren<QAbstractButton*>())
+    // Only Tab gives them the focus (where their frame shows it): a click on "Rec" leaves the
+    // focus where it was, so the next Space still plays instead of unticking it.
+    for (QAbstractButton* button : m_client->findChildren<QAbstractButton*>()) {
         button->installEventFilter(this);
+        if (button->focusPolicy() != Qt::NoFocus)
+            button->setFocusPolicy(Qt::TabFocus);
+    }
 
     // F10 opens the first menu, as Alt alone does.
     auto* firstMenu = new QShortcut(QKeySequence(Qt::Key_F10), this);  // Owned by the window

@@ -228,6 +228,20 @@ TEST_F(KeyboardTest, SpaceOnAFocusedCheckboxTogglesItInsteadOfPlaying)
     EXPECT_TRUE(recordEnabled->isChecked());
 }
 
+TEST_F(KeyboardTest, ClickingACheckboxLeavesTheFocusSoSpaceStillPlays)
+{
+    start(true);
+    WaveformView* view = m_window->waveformView();
+    view->setFocus(Qt::TabFocusReason);
+    auto* recordEnabled = control<QCheckBox>(ids::kRecordEnabledBox);
+    QTest::mouseClick(recordEnabled, Qt::LeftButton);
+    EXPECT_FALSE(recordEnabled->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    type(Qt::Key_Space);
+    EXPECT_FALSE(recordEnabled->isChecked());
+    EXPECT_EQ(control<QPushButton>(ids::kPlayButton)->text(), QStringLiteral("Stop"));
+}
+
 TEST_F(KeyboardTest, TabVisitsEveryControlInOrderAndEachShowsItsFocus)
 {
     start(true);
