@@ -42,8 +42,7 @@ WaveformView::WaveformView(WaveformHost& host, const QRect& geometry, QWidget* p
     setMouseTracking(true);
     // Tab reaches the view as a click does; its keys then select and act on the markers.
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("Waveform"));
-    setAccessibleDescription(QStringLiteral("Nothing selected"));
+    describeForAccessibility();
     clearWaveform();
     clearSelectionImage();
     clearComposed();

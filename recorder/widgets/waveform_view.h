@@ -12,8 +12,8 @@
 //
 // The keyboard (the view takes the focus from Tab or a click): Shift+Left and Shift+Right move
 // the selection's second edge by one pixel of the view (a whole-take column when the whole take
-// is shown), Ctrl+A selects the whole take as a double-click does. Its accessible name is
-// "Waveform"; its description says what is selected.
+// is shown), Ctrl+A selects the whole take as a double-click does. For a screen reader it is
+// "Waveform", a chart, its description saying what is selected.
 //
 // The track markers by mouse and key:
 //   - over a marker's line the cursor becomes a split cursor; a press there selects the marker
@@ -119,6 +119,8 @@ private:
     void useExactEdges();
     void moveSecondEdge(int pixels);
     void selectWholeTake();
+    // Its accessible name, description and role (a chart).
+    void describeForAccessibility();
     uint64_t frameOfEdge(uint32_t column) const;
     double edgeX(uint64_t frame, uint32_t column) const;
     // The frames of the first and the second edge, exact or those of the columns.

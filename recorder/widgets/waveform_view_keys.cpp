@@ -1,14 +1,37 @@
-// The waveform view's keyboard: the selection's second edge by a pixel, the whole take, the
-// marker keys.
+// The waveform view's keyboard (the selection's second edge by a pixel, the whole take, the
+// marker keys) and what it tells a screen reader.
 
 #include "widgets/waveform_view.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace wavelark {
+
+namespace {
+
+// The view is a chart of the take, not a plain area: its role says so.
+QAccessibleInterface* waveformAccessible(const QString&, QObject* object)
+{
+    if (auto* view = dynamic_cast<WaveformView*>(object))
+        return new QAccessibleWidget(view, QAccessible::Chart);
+    return nullptr;
+}
+
+}
+
+void WaveformView::describeForAccessibility()
+{
+    static std::once_flag factoryInstalled;
+    std::call_once(factoryInstalled, [] { QAccessible::installFactory(waveformAccessible); });
+    setAccessibleName(QStringLiteral("Waveform"));
+    setAccessibleDescription(QStringLiteral("Nothing selected"));
+}
 
 void WaveformView::keyPressEvent(QKeyEvent* event)
 {

@@ -327,7 +327,7 @@ TEST_F(KeyboardTest, EveryControlHasAnAccessibleNameAndRole)
         {ids::kMonitorThruBox, "Monitor - Thru", QAccessible::CheckBox},
         {ids::kProgressBar, "Progress", QAccessible::ProgressBar},
         {ids::kArchiveFrame, "Archive", QAccessible::Tree},
-        {ids::kViewFrame, "Waveform", QAccessible::Client},
+        {ids::kViewFrame, "Waveform", QAccessible::Chart},
     };
     for (const AccessibleCase& row : rows) {
         QWidget* widget = row.id == ids::kViewFrame      ? m_window->waveformView()
