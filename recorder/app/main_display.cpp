@@ -126,11 +126,8 @@ void MainWindow::applyControlStates(const ControlStates& states)
     }
     if (m_archiveList)
         m_archiveList->setEnabled(states.archiveList);
-    if (menuBar()) {
-        for (QAction* menu : menuBar()->actions())
-            menu->setEnabled(states.menus);
-    }
     if (m_menu) {
+        m_menu->setTopLevelEnabled(states.menus);
         if (QAction* findTracks = m_menu->action(ids::kFindTracks))
             findTracks->setEnabled(states.findTracks);
         // The session's phases know nothing of markers: the markers decide here.

@@ -1,5 +1,5 @@
-// Menu 106 of the main window: "File", "Settings" and "Help", each action carrying its command
-// identifier, and the check marks of the device, latency and buffer entries. The device menus
+// Menu 106 of the main window: "File", "Take", "Settings" and "Help", each action carrying its
+// command identifier, each title and entry its underlined letter (Alt+letter opens a menu), and the check marks of the device, latency and buffer entries. The device menus
 // list the devices the sound system offers when the menu is built, by name; "Settings" also holds
 // the unattended side's choices ("Record") and the meter scale, kept in choices.ini.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include "wave_device.h"
 
+#include <QList>
 #include <QObject>
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QWidget;
 
 namespace wavelark {
 
@@ -30,8 +32,14 @@ public:
 
     // The action of a command; null when it has none (or it was removed).
     QAction* action(int commandId) const;
-    // The three top-level menus, disabled together while recording.
+    // The top-level menus but "Take", disabled together while recording. "Take" stays: its
+    // entries follow their buttons (followButtons), so "Record / Stop" and Ctrl+R stop the
+    // recording while the others are off.
     void setTopLevelEnabled(bool enabled);
+    // The "Take" entries (Record, Play, Save, Import: the buttons' own command identifiers, with
+    // Ctrl+R, Space, Ctrl+S and Ctrl+I) are enabled as the buttons carrying the same identifier
+    // are, from now on. The buttons must outlive the menu or be destroyed with the window.
+    void followButtons(const QList<QWidget*>& buttons);
     // Removes "Mixer Record" and "Mixer Playback".
     void removeMixerEntries();
     // Checks the entries that match the pending latency and buffer count and the record's devices.
@@ -54,13 +62,18 @@ public:
     // Changes the choices as the "Record" or "Meter Scale" command says; false for another command.
     static bool applyChoiceCommand(int commandId, RecorderChoices& choices);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void followButton(const QWidget* button);
     QAction* addCommand(QMenu* menu, const QString& text, int commandId, bool checkable);
     void addDevices(QMenu* menu, const audio::DeviceList& devices, int (*command)(int32_t));
     void addChoices(QMenu* settings);
 
     QMenuBar* m_menuBar;  // Owned by the window
     QMenu* m_settingsMenu = nullptr;  // Owned by the menu bar
+    QMenu* m_takeMenu = nullptr;      // Owned by the menu bar
     QAction* m_mixerSeparator = nullptr;  // Owned by the settings menu
     std::function<void(int)> m_command;
     std::map<int, QAction*> m_actions;

@@ -138,6 +138,7 @@ MainWindow::MainWindow(ProgramState& state, const Skin& skin)
     setCentralWidget(m_client);
     createControls();
     initialise();
+    setUpKeyboard();
 }
 
 MainWindow::~MainWindow()
@@ -330,6 +331,8 @@ void MainWindow::attachMenu()
     if (m_session)
         m_menu->updateChoiceMarks(m_session->choices());
     // The session may have set its enable states before the menu existed.
+    m_menu->followButtons({sorvak::findControl(this, ids::kRecordButton), sorvak::findControl(this, ids::kPlayButton),
+                           sorvak::findControl(this, ids::kSaveButton), sorvak::findControl(this, ids::kImportButton)});
     if (QAction* findTracks = m_menu->action(ids::kFindTracks))
         findTracks->setEnabled(m_session && controlStates(m_session->phase(), m_session->hasTake()).findTracks);
     setFixedSize(sizeHint());
@@ -340,10 +343,17 @@ void MainWindow::updateGains()
     const double recordGain = 1.0 - m_state.settings.recordSlider * 0.01;
     const double playGain = 1.0 - m_state.settings.playSlider * 0.01;
     m_session->setGains(recordGain, playGain);
-    static_cast<QLabel*>(sorvak::findControl(this, ids::kRecordGainLabel))
-        ->setText(QString::fromUtf8(g_toolkit.strcatmany("x ", g_toolkit.fp2sz(recordGain, 2), nullptr, nullptr, nullptr)));
-    static_cast<QLabel*>(sorvak::findControl(this, ids::kPlayGainLabel))
-        ->setText(QString::fromUtf8(g_toolkit.strcatmany("x ", g_toolkit.fp2sz(playGain, 2), nullptr, nullptr, nullptr)));
+    const struct {
+        int label;
+        int slider;
+        double gain;
+    } gains[] = {{ids::kRecordGainLabel, ids::kRecordSlider, recordGain}, {ids::kPlayGainLabel, ids::kPlaySlider, playGain}};
+    for (const auto& [label, slider, gain] : gains) {
+        const QString text = QString::fromUtf8(g_toolkit.strcatmany("x ", g_toolkit.fp2sz(gain, 2), nullptr, nullptr, nullptr));
+        static_cast<QLabel*>(sorvak::findControl(this, label))->setText(text);
+        // A screen reader says the gain beside the slider's position.
+        sorvak::findControl(this, slider)->setAccessibleDescription(QStringLiteral("Gain ") + text);
+    }
 }
 
 void MainWindow::onTimer()

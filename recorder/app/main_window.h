@@ -1,6 +1,9 @@
 // The main window (dialog 101 with menu 106): the program's controls at the template's
 // geometry, the command dispatch, the 30 ms timer and the painting of the waveform picture and
-// the level meters. Window thread only.
+// the level meters. Every control is reached from the keyboard: Tab in a fixed order, the menus
+// by Alt and their letters or F10, the "Take" entries' shortcuts (Space plays unless a button or
+// checkbox has the focus, which Space then presses), F1 the guide; each has an accessible name.
+// Window thread only.
 #pragma once
 
 #include "session/take_display.h"
@@ -25,6 +28,7 @@ inline constexpr char kNothingSelectedText[] =
     " Nothing selected : drag across the waveform to select a part, or double-click it for the whole take";
 
 class ArchiveList;
+class FocusRing;
 class LevelPeaks;
 class MainMenu;
 class TakeSession;
@@ -83,6 +87,8 @@ public:
     TakeSession* session() const { return m_session.get(); }
     // The waveform view over the waveform frame, drawn by the session. Owned by the client area.
     WaveformView* waveformView() const { return m_view; }
+    // The frame around the focused control for those that draw none. Owned by the client area.
+    FocusRing* focusRing() const { return m_focusRing; }
 
     // Runs a button or menu command, as the window's command handler does.
     void command(int commandId);
@@ -109,9 +115,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
+    // The tab order, F10, Space on a focused button, the focus ring and the accessible names
+    // (app/main_keyboard.cpp).
+    void setUpKeyboard();
+    // A control of the tab order: kViewFrame stands for the waveform view, kArchiveFrame for the list.
+    QWidget* tabStop(int id) const;
     void initialise();
     void onTimer();
     void chooseArchiveFolder();
@@ -133,6 +145,7 @@ private:
     WaveformView* m_view = nullptr;         // Owned by the client area
     QScrollBar* m_scrollBar = nullptr;      // Owned by the client area
     QLabel* m_selectionTimes = nullptr;     // Owned by the client area
+    FocusRing* m_focusRing = nullptr;       // Owned by the client area
     std::unique_ptr<TakeSession> m_session;
     QTimer m_timer;
     uint64_t m_ticks = 0;

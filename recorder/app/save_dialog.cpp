@@ -151,6 +151,7 @@ void SaveDialog::createControls()
     addLabel(this, "Quality : ", dialogRect(120, 25, 28, 9), Qt::AlignRight);
     m_qualityCombo = placeControl(new QComboBox(this), ids::kSaveQualityCombo, dialogRect(150, 23, 48, 12));
     m_qualityCombo->setEnabled(false);
+    m_qualityCombo->setToolTip(QString::fromLatin1(kQualityToolTip));
 
     auto* fade = new QGroupBox(QStringLiteral("Fade"), this);
     fade->setGeometry(dialogRect(11, 45, 186, 57));

@@ -21,6 +21,13 @@ class QLineEdit;
 
 namespace wavelark {
 
+// The Quality box's tooltip: what HIGH, MEDIUM and LOW mean in each format.
+inline constexpr char kQualityToolTip[] =
+    "MP3: HIGH 256 kbit/s, MEDIUM 128 kbit/s, LOW 64 kbit/s\n"
+    "WMA: 128 kbit/s at every quality\n"
+    "WAV: HIGH 44.1 kHz 16-bit, MEDIUM 22.05 kHz 16-bit, LOW 11.025 kHz 8-bit\n"
+    "FLAC: always lossless; HIGH compression level 8, MEDIUM 5, LOW 0";
+
 struct Skin;
 
 inline constexpr char kInvalidNameCaption[] = "INVALID NAME";

@@ -1,6 +1,7 @@
 #include "archive/archive_list.h"
 
 #include "archive/archive_item.h"
+#include "archive/archive_trash.h"
 #include "archive/flac_stream_info.h"
 
 #include "core/desktop_opener.h"
@@ -9,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPointer>
@@ -16,10 +19,8 @@
 
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -54,9 +55,17 @@ void setDuration(QTreeWidgetItem* item, const QString& duration)
     static_cast<ArchiveItem*>(item)->setDuration(duration);
 }
 
-QString errorText(int error)
+// "Delete Selected"'s question, naming the files (the first kNamedFiles of them).
+QString deleteQuestion(const QList<QByteArray>& paths)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    constexpr int kNamedFiles = 12;
+    QStringList names;
+    for (const QByteArray& path : paths.first(std::min<qsizetype>(paths.size(), kNamedFiles)))
+        names << QFileInfo(QFile::decodeName(path)).fileName();
+    if (paths.size() > kNamedFiles)
+        names << QStringLiteral("and %1 more").arg(paths.size() - kNamedFiles);
+    return QStringLiteral("This will move the Selected Files from the Archive to the Trash:\n\n%1\n\nAre You Sure?")
+        .arg(names.join(QLatin1Char('\n')));
 }
 
 }
@@ -320,9 +329,7 @@ ArchiveList::DeleteOutcome ArchiveList::deleteSelected(QWidget* owner)
     if (paths.isEmpty())
         return outcome;
     const QPointer<ArchiveList> self(this);
-    const auto answer = QMessageBox::question(owner, QStringLiteral("Delete Selected"),
-                                              QStringLiteral("This will delete the Selected Files from the Archive.\n\n"
-                                                             "Are You Sure?"),
+    const auto answer = QMessageBox::question(owner, QStringLiteral("Delete Selected"), deleteQuestion(paths),
                                               QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         outcome.status = DeleteOutcome::Status::Declined;
@@ -332,23 +339,39 @@ ArchiveList::DeleteOutcome ArchiveList::deleteSelected(QWidget* owner)
     const QPointer<QWidget> ownerAlive(owner);
     QStringList reasons;
     for (const QByteArray& path : paths) {
-        const int error = ::unlink(path.constData()) == 0 ? 0 : errno;
+        const TrashResult result = moveFileToTrash(path);
         const QString shown = QString::fromUtf8(path);
-        if (error == 0) {
-            outcome.deleted << shown;
-        } else {
+        if (result.outcome == TrashResult::Outcome::Failed) {
             outcome.failed << shown;
-            reasons << QStringLiteral("%1 (%2)").arg(shown, errorText(error));
+            reasons << QStringLiteral("%1 (%2)").arg(shown, result.reason);
+            continue;
         }
+        outcome.deleted << shown;
+        if (result.outcome == TrashResult::Outcome::Deleted)
+            outcome.withoutTrash << shown;
     }
     // The list shows what stays before the report is read.
     if (!self.isNull())
         refresh(m_folder);
-    if (!reasons.isEmpty() && (ownerAlive || !owner))
-        QMessageBox::warning(ownerAlive, QStringLiteral("Delete Selected"),
-                             QStringLiteral("Wavelark could not delete these files; they stay in the archive folder:\n\n%1")
-                                 .arg(reasons.join(QLatin1Char('\n'))));
+    QStringList report;
+    if (!outcome.withoutTrash.isEmpty())
+        report << QStringLiteral("This desktop has no Trash: these files were deleted for good:\n\n%1")
+                      .arg(outcome.withoutTrash.join(QLatin1Char('\n')));
+    if (!reasons.isEmpty())
+        report << QStringLiteral("Wavelark could not delete these files; they stay in the archive folder:\n\n%1")
+                      .arg(reasons.join(QLatin1Char('\n')));
+    if (!report.isEmpty() && (ownerAlive || !owner))
+        QMessageBox::warning(ownerAlive, QStringLiteral("Delete Selected"), report.join(QStringLiteral("\n\n")));
     return outcome;
+}
+
+void ArchiveList::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        deleteSelected(window());
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void ArchiveList::openItem(QTreeWidgetItem* item)

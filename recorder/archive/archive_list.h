@@ -103,22 +103,29 @@ public:
         enum class Status {
             NothingSelected,  // nothing happened, nothing was asked
             Declined,         // the user answered No; no file was touched
-            Done,             // the selected files were deleted (see failed), the list refreshed
+            Done,             // the selected files were removed (see failed), the list refreshed
         };
         Status status = Status::NothingSelected;
-        QStringList deleted;  // paths of the files removed
+        QStringList deleted;  // paths of the files removed (to the Trash, or for good)
+        QStringList withoutTrash;  // of those, the ones deleted for good: there was no Trash
         QStringList failed;   // paths of the files that stay, each reported to the user
     };
 
-    // The main window's Delete command. Asks "Delete Selected" (Yes/No, question icon, owned by
-    // owner); on Yes deletes the files of the items selected when it was called, in list order,
-    // each at its real path. A file that cannot be deleted stays and the others still go. Then
+    // The main window's Delete command, and the Delete key while the list has the focus. Asks
+    // "Delete Selected" (Yes/No, question icon, owned by owner), naming the files; on Yes moves
+    // the files of the items selected when it was called to the desktop's Trash
+    // (archive/archive_trash.h), in list order, each at its real path; only without any Trash are
+    // they deleted for good. A file that cannot be removed stays and the others still go. Then
     // refreshes the folder of the latest refresh (deferred when a refresh is running), and one
-    // warning owned by owner names every file that stayed and why.
+    // warning owned by owner names every file that stayed and why, and those deleted for good.
     DeleteOutcome deleteSelected(QWidget* owner);
+
 
     // A double-click on an item opens its file with the desktop's default program; when nothing
     // can open it a warning names the file. A double-click on the empty area does nothing.
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // What is known of a file's duration: the text, read while the file had this size and time.

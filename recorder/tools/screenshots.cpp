@@ -313,7 +313,7 @@ int main(int argc, char** argv)
     later(300, [window] { save(window->grab().toImage(), "main-window.png"); });
     later(400, [window] {
         QMenuBar* bar = window->menuBar();
-        QAction* settings = bar->actions().at(1);
+        QAction* settings = bar->actions().at(2);  // after "File" and "Take"
         QMenu* settingsMenu = settings->menu();
         settingsMenu->popup(window->mapToGlobal(bar->actionGeometry(settings).bottomLeft()));
         QAction* latency = settingsMenu->actions().at(2);
@@ -329,7 +329,7 @@ int main(int argc, char** argv)
     });
     later(800, [window] {
         QMenuBar* bar = window->menuBar();
-        QAction* help = bar->actions().at(2);
+        QAction* help = bar->actions().at(3);
         help->menu()->popup(window->mapToGlobal(bar->actionGeometry(help).bottomLeft()));
         later(200, [window, help] {
             save(composeScreen(window, {help->menu()}), "menu-help.png");

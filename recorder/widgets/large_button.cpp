@@ -2,6 +2,8 @@
 
 #include "widgets/large_button.h"
 
+#include "widgets/focus_ring.h"
+
 #include <QPainter>
 
 #include <cmath>
@@ -17,6 +19,8 @@ LargeButtonWidget::LargeButtonWidget(const QString& caption, const Skin& skin, L
 {
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::StrongFocus);
+    // The caption changes ("Stop"); the name a screen reader says stays the button's own.
+    setAccessibleName(caption);
 }
 
 void LargeButtonWidget::paintEvent(QPaintEvent*)
@@ -63,6 +67,15 @@ void LargeButtonWidget::paintEvent(QPaintEvent*)
 
     const ButtonImages& images = m_skin.images(m_which);
     painter.drawPixmap(kLargeButtonImageX, item.top() + 7 + offset, disabled ? images.grey : images.normal);
+
+    // The keyboard focus, once the keyboard has moved it (as the style's own buttons show it):
+    // a frame just inside the grey border, over the gradient.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(QPen(kFocusFrameColour, 2.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(item).adjusted(3.0, 3.0, -3.0, -3.0), 3.0, 3.0);
+    }
 }
 
 }

@@ -1,6 +1,7 @@
 // The four large buttons of the main window (Record, Play, Import, Save), drawn by the program:
 // the window's pattern behind a rounded grey frame, a tinted gradient, a 16 x 16 image and the
-// caption in the small font.
+// caption in the small font; a frame in kFocusFrameColour while it has the keyboard focus. Its
+// accessible name is the first caption ("Record"), a button.
 #pragma once
 
 #include "widgets/skin.h"

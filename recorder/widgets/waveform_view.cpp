@@ -40,8 +40,9 @@ WaveformView::WaveformView(WaveformHost& host, const QRect& geometry, QWidget* p
     setGeometry(geometry);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    // Delete, M and P act on the markers once the view was clicked.
-    setFocusPolicy(Qt::ClickFocus);
+    // Tab reaches the view as a click does; its keys then select and act on the markers.
+    setFocusPolicy(Qt::StrongFocus);
+    describeForAccessibility();
     clearWaveform();
     clearSelectionImage();
     clearComposed();
@@ -117,14 +118,19 @@ void WaveformView::placeEdge(uint32_t& edge, uint64_t& frame, int x)
         frame = frameOfEdge(edge);
         return;
     }
-    // Finer than a column: both edges are kept as frames from now on.
-    if (!m_exactEdges) {
-        m_firstFrame = frameOfEdge(m_firstEdge);
-        m_secondFrame = frameOfEdge(m_secondEdge);
-        m_exactEdges = true;
-    }
+    useExactEdges();
     frame = m_zoom.frameAt(x);
     edge = static_cast<uint32_t>(std::lround(m_zoom.columnOf(frame)));
+}
+
+void WaveformView::useExactEdges()
+{
+    // Finer than a column: both edges are kept as frames from now on.
+    if (m_exactEdges)
+        return;
+    m_firstFrame = frameOfEdge(m_firstEdge);
+    m_secondFrame = frameOfEdge(m_secondEdge);
+    m_exactEdges = true;
 }
 
 void WaveformView::drawSelection()
@@ -265,6 +271,7 @@ void WaveformView::reportSelectionTimes()
         return;
     m_selectionTimes = text;
     setToolTip(text);
+    setAccessibleDescription(text.isEmpty() ? QStringLiteral("Nothing selected") : QStringLiteral("Selected ") + text);
     if (m_selectionTimesHandler)
         m_selectionTimesHandler(text);
 }
@@ -399,34 +406,7 @@ void WaveformView::mouseDoubleClickEvent(QMouseEvent* event)
         playSelectedMarker();
         return;
     }
-    setSelection(0, static_cast<uint32_t>(width()));
-    m_host.setPlayCursor(0.0);
-    drawSelection();
-    compose();
-    clearStatusCache();
-    updateStatus();
-}
-
-void WaveformView::keyPressEvent(QKeyEvent* event)
-{
-    if (!m_host.selectionAllowed() || m_host.recording()) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    switch (event->key()) {
-    case Qt::Key_M:
-        addMarkerAtCursor();
-        break;
-    case Qt::Key_Delete:
-        removeSelectedMarker();
-        break;
-    case Qt::Key_P:
-        playSelectedMarker();
-        break;
-    default:
-        QWidget::keyPressEvent(event);
-        break;
-    }
+    selectWholeTake();
 }
 
 void WaveformView::leaveEvent(QEvent*)

@@ -10,7 +10,12 @@
 // the selection's edges and the markers to the frame, and turns the page when the play cursor
 // leaves it.
 //
-// The track markers by mouse and key (the view takes the keyboard focus when clicked):
+// The keyboard (the view takes the focus from Tab or a click): Shift+Left and Shift+Right move
+// the selection's second edge by one pixel of the view (a whole-take column when the whole take
+// is shown), Ctrl+A selects the whole take as a double-click does. For a screen reader it is
+// "Waveform", a chart, its description saying what is selected.
+//
+// The track markers by mouse and key:
 //   - over a marker's line the cursor becomes a split cursor; a press there selects the marker
 //     (drawn in red) and a drag moves it, held between its neighbours; the selection is left as
 //     it was. Elsewhere the press and the drags make the selection as always;
@@ -110,6 +115,12 @@ private:
     void drawTrackMarkers();
     // Sets an edge from a pixel: its frame in the zoom, its column of the whole take.
     void placeEdge(uint32_t& edge, uint64_t& frame, int x);
+    // Keeps both edges as frames (a zoomed view places them finer than a column).
+    void useExactEdges();
+    void moveSecondEdge(int pixels);
+    void selectWholeTake();
+    // Its accessible name, description and role (a chart).
+    void describeForAccessibility();
     uint64_t frameOfEdge(uint32_t column) const;
     double edgeX(uint64_t frame, uint32_t column) const;
     // The frames of the first and the second edge, exact or those of the columns.

@@ -37,10 +37,10 @@ protected:
     QStringList entries(RecorderApplication& recorder, const QString& submenu)
     {
         QStringList texts;
-        for (QAction* action : recorder.mainWindow()->menuBar()->actions().at(1)->menu()->actions()) {
-            if (action->text() == submenu && action->menu()) {
+        for (QAction* action : testing::menuTitled(recorder.mainWindow()->menuBar(), QStringLiteral("Settings"))->actions()) {
+            if (testing::shownText(action->text()) == submenu && action->menu()) {
                 for (QAction* entry : action->menu()->actions())
-                    texts << entry->text();
+                    texts << testing::shownText(entry->text());
             }
         }
         return texts;

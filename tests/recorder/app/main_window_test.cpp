@@ -187,7 +187,7 @@ TEST_F(MainWindowTest, FindTracksEndsTheFileMenuAndReportsTheTracksFound)
     start();
     QAction* findTracks = m_window->menu()->action(ids::kFindTracks);
     ASSERT_NE(findTracks, nullptr);
-    EXPECT_EQ(findTracks->text(), QStringLiteral("Find Tracks"));
+    EXPECT_EQ(testing::shownText(findTracks->text()), QStringLiteral("Find Tracks"));
     const QList<QAction*> fileEntries = m_window->menuBar()->actions().first()->menu()->actions();
     ASSERT_EQ(fileEntries.size(), 3);
     EXPECT_EQ(fileEntries[0], m_window->menu()->action(ids::kExit));
@@ -195,7 +195,7 @@ TEST_F(MainWindowTest, FindTracksEndsTheFileMenuAndReportsTheTracksFound)
     // "Save Tracks..." follows, and works only on a take with track markers.
     QAction* saveTracks = m_window->menu()->action(ids::kSaveTracks);
     EXPECT_EQ(fileEntries[2], saveTracks);
-    EXPECT_EQ(saveTracks->text(), QStringLiteral("Save Tracks..."));
+    EXPECT_EQ(testing::shownText(saveTracks->text()), QStringLiteral("Save Tracks..."));
     EXPECT_FALSE(saveTracks->isEnabled());
     findTracks->trigger();
     EXPECT_TRUE(control<QLabel>(ids::kStatusLine)->text().startsWith(QStringLiteral(" Tracks : ")));

@@ -68,7 +68,7 @@ int main(int argc, char** argv)
             }
             if (qobject_cast<QMainWindow*>(window) && window->isVisible() && std::exchange(saveTracksToChoose, false)) {
                 for (QAction* action : window->findChildren<QAction*>())
-                    if (action->text() == QStringLiteral("Save Tracks...") && action->isEnabled())
+                    if (action->property("commandId").toInt() == wavelark::ids::kSaveTracks && action->isEnabled())
                         QTimer::singleShot(0, action, &QAction::trigger);
             }
             if (qobject_cast<QMainWindow*>(window) && window->isVisible() && std::exchange(recordToClick, false)) {

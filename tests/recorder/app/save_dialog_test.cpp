@@ -169,6 +169,35 @@ TEST_F(SaveDialogTest, WmaForcesHighAndTheOthersKeepIt)
     EXPECT_EQ(m_settings.saveQuality, 0);
 }
 
+TEST_F(SaveDialogTest, QualityBoxTellsWhatEachQualityMeansInEveryFormat)
+{
+    auto dialog = open(5000);
+    auto* format = control<QComboBox>(*dialog, ids::kSaveFormatCombo);
+    auto* quality = control<QComboBox>(*dialog, ids::kSaveQualityCombo);
+    EXPECT_EQ((QStringList{quality->itemText(0), quality->itemText(1), quality->itemText(2)}),
+              (QStringList{"HIGH", "MEDIUM", "LOW"}));
+    // One line per format the box offers, each with what the three qualities mean.
+    const struct {
+        const char* format;
+        const char* meaning;
+    } rows[] = {
+        {"MP3", "HIGH 256 kbit/s, MEDIUM 128 kbit/s, LOW 64 kbit/s"},
+        {"WMA", "128 kbit/s at every quality"},
+        {"WAV", "HIGH 44.1 kHz 16-bit, MEDIUM 22.05 kHz 16-bit, LOW 11.025 kHz 8-bit"},
+        {"FLAC", "always lossless; HIGH compression level 8, MEDIUM 5, LOW 0"},
+    };
+    const QStringList lines = quality->toolTip().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), format->count());
+    for (const auto& row : rows) {
+        EXPECT_GE(format->findText(QString::fromLatin1(row.format)), 0) << row.format;
+        EXPECT_TRUE(lines.contains(QStringLiteral("%1: %2").arg(row.format, row.meaning))) << row.format;
+    }
+    // Shown while WMA keeps the box disabled too.
+    format->setCurrentIndex(format->findText(QStringLiteral("WMA")));
+    EXPECT_FALSE(quality->isEnabled());
+    EXPECT_EQ(quality->toolTip().split(QLatin1Char('\n')), lines);
+}
+
 struct NameCase {
     const char* name;
     bool valid;

@@ -168,8 +168,8 @@ TEST_F(RecorderStartUp, CheckMarksFollowTheStoredValuesAtStart)
 QStringList settingsMenuTexts(MainWindow* window)
 {
     QStringList texts;
-    for (QAction* action : window->menuBar()->actions().at(1)->menu()->actions())
-        texts << action->text();
+    for (QAction* action : testing::menuTitled(window->menuBar(), QStringLiteral("Settings"))->actions())
+        texts << testing::shownText(action->text());
     return texts;
 }
 

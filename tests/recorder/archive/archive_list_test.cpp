@@ -7,6 +7,7 @@
 
 #include "capture_test_support.h"
 #include "recorder_test_support.h"
+#include "trash_home.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,18 @@ std::function<void(QWidget*)> clicking(QMessageBox::StandardButton button)
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         box->button(button)->click();
+    };
+}
+
+// Answers the question Yes and closes the report that follows under the same caption.
+std::function<void(QWidget*)> yesThenClose()
+{
+    auto answered = std::make_shared<int>(0);
+    return [answered](QWidget* box) {
+        if ((*answered)++ == 0)
+            clicking(QMessageBox::Yes)(box);
+        else
+            box->close();
     };
 }
 
@@ -240,9 +253,54 @@ TEST_F(ArchiveListTest, DeleteRemovesTheSelectedFilesAtTheirRealPaths)
     EXPECT_TRUE(fs::exists(archive() / "Take.wav"));
     EXPECT_TRUE(fs::exists(archive() / "keep.mp3"));
     ASSERT_EQ(m_boxes.seen().size(), 1u);
-    EXPECT_EQ(m_boxes.seen()[0].text, "This will delete the Selected Files from the Archive.\n\nAre You Sure?");
+    // The question names the files, each on a line of its own.
+    const QString question = m_boxes.seen()[0].text;
+    EXPECT_TRUE(question.startsWith("This will move the Selected Files from the Archive to the Trash:\n\n"));
+    EXPECT_TRUE(question.endsWith("\n\nAre You Sure?"));
+    const QStringList lines = question.split('\n');
+    for (const char* name : {"Take.WAV", "Loop.xwav", "Master.Flac"})
+        EXPECT_TRUE(lines.contains(QString::fromLatin1(name))) << name;
+    EXPECT_FALSE(lines.contains("Take.wav"));
     // Refreshed: the two files left.
     EXPECT_EQ(m_list->topLevelItemCount(), 2);
+}
+
+TEST_F(ArchiveListTest, DeleteKeyMovesTheSelectedFilesToTheTrash)
+{
+    testing::TrashHome home;
+    copy(s_sources->mp3, "first side.mp3");
+    copy(s_sources->flac, "second.flac");
+    copy(s_sources->wav, "keep.wav");
+    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    select({"first side", "second"});
+    m_boxes.onTitle("Delete Selected", clicking(QMessageBox::Yes));
+    m_list->setFocus();
+    QTest::keyClick(m_list.get(), Qt::Key_Delete);
+
+    ASSERT_EQ(m_boxes.seen().size(), 1u);
+    for (const char* name : {"first side.mp3", "second.flac"}) {
+        EXPECT_FALSE(fs::exists(archive() / name)) << name;
+        EXPECT_TRUE(fs::exists(home.trashFiles() / name)) << name;
+    }
+    EXPECT_TRUE(fs::exists(archive() / "keep.wav"));
+    EXPECT_EQ(m_list->topLevelItemCount(), 1);
+}
+
+TEST_F(ArchiveListTest, WithoutATrashTheFilesAreDeletedForGoodAndTheUserIsTold)
+{
+    testing::TrashHome home;
+    home.withoutTrash();
+    copy(s_sources->mp3, "gone.mp3");
+    ASSERT_EQ(m_list->refresh(archiveFolder()), ArchiveList::RefreshResult::Listed);
+    select({"gone"});
+    m_boxes.onTitle("Delete Selected", yesThenClose());
+    const ArchiveList::DeleteOutcome outcome = m_list->deleteSelected(nullptr);
+
+    const QString gone = QString::fromStdString((archive() / "gone.mp3").string());
+    EXPECT_EQ(outcome.withoutTrash, QStringList {gone});
+    ASSERT_EQ(m_boxes.seen().size(), 2u);
+    EXPECT_TRUE(m_boxes.seen()[1].text.contains("no Trash")) << m_boxes.seen()[1].text.toStdString();
+    EXPECT_TRUE(m_boxes.seen()[1].text.contains(gone));
 }
 
 TEST_F(ArchiveListTest, DeleteAnsweredNoOrWithNothingSelectedTouchesNoFile)
@@ -271,14 +329,7 @@ TEST_F(ArchiveListTest, FileThatCannotBeDeletedIsNamedAndTheOthersStillGo)
     fs::remove(archive() / "stuck.wav");
     fs::create_directories(archive() / "stuck.wav" / "inside");
 
-    // The question is answered Yes; the report that follows has the same caption and is closed.
-    int answered = 0;
-    m_boxes.onTitle("Delete Selected", [&answered](QWidget* box) {
-        if (answered++ == 0)
-            clicking(QMessageBox::Yes)(box);
-        else
-            box->close();
-    });
+    m_boxes.onTitle("Delete Selected", yesThenClose());
     const ArchiveList::DeleteOutcome outcome = m_list->deleteSelected(nullptr);
 
     const QString stuck = QString::fromStdString((archive() / "stuck.wav").string());

@@ -13,6 +13,7 @@
 #include "widgets/waveform_view.h"
 
 #include "core/identifiers.h"
+#include "app/main_menu.h"
 #include "app/main_window.h"
 #include "app/recorder_application.h"
 
@@ -92,6 +93,28 @@ protected:
 const std::vector<int> kDisabledWhileRecording = {ids::kSaveButton,   ids::kExploreButton, ids::kPlayButton,
                                                   ids::kImportButton, ids::kDeleteButton,  ids::kFolderButton};
 
+TEST_F(RecordingWindowTest, CtrlRRecordsAndStopsWhileTheMenusAreDisabled)
+{
+    start();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
+    QWidget* view = m_window->waveformView();
+    view->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(m_session->takeInProgress());
+    ASSERT_TRUE(testing::pumpUntil([&] { return m_session->engine().elapsedSeconds() >= 0.2; }));
+    // The question's box has gone; the window is the active one again.
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
+    // Play, Save and Import are off while recording, and so are their shortcuts.
+    QTest::keyClick(view, Qt::Key_Space);
+    QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(m_boxes.titles(), QStringList {QStringLiteral("RECORD")});
+    QTest::keyClick(view, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_FALSE(m_session->takeInProgress());
+    EXPECT_EQ(buttonText(ids::kRecordButton), QStringLiteral("Record"));
+}
+
 TEST_F(RecordingWindowTest, RecordAndStopLeavesAMaximisedTakeWithItsWaveform)
 {
     start();
@@ -101,8 +124,11 @@ TEST_F(RecordingWindowTest, RecordAndStopLeavesAMaximisedTakeWithItsWaveform)
         EXPECT_FALSE(control(id)->isEnabled()) << id;
     EXPECT_TRUE(control(ids::kRecordButton)->isEnabled());
     EXPECT_FALSE(m_window->archiveList()->isEnabled());
+    // Every menu but "Take", whose entries follow their buttons: only "Record / Stop" is on.
     for (QAction* menu : m_window->menuBar()->actions())
-        EXPECT_FALSE(menu->isEnabled());
+        EXPECT_EQ(menu->isEnabled(), testing::shownText(menu->text()) == QStringLiteral("Take"));
+    for (QAction* entry : testing::menuTitled(m_window->menuBar(), QStringLiteral("Take"))->actions())
+        EXPECT_EQ(entry->isEnabled(), entry == m_window->menu()->action(ids::kRecordButton));
     EXPECT_TRUE(testing::pumpUntil([&] { return status().startsWith(QStringLiteral(" Recording : ")); }));
 
     QTest::mouseClick(control(ids::kRecordButton), Qt::LeftButton);

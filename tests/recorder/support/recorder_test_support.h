@@ -5,7 +5,10 @@
 
 #include "support/temporary_folder.h"
 
+#include <QAction>
 #include <QByteArray>
+#include <QMenu>
+#include <QMenuBar>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -24,6 +27,29 @@ namespace wavelark::testing {
 
 // Creates the process's QApplication on first use.
 void ensureApplication();
+
+// A menu title's or entry's text as shown: without the '&' that marks its underlined letter
+// ("&&" shows one '&').
+inline QString shownText(const QString& text)
+{
+    QString shown;
+    for (qsizetype index = 0; index < text.size(); ++index) {
+        if (text[index] == QLatin1Char('&') && ++index == text.size())
+            break;
+        shown += text[index];
+    }
+    return shown;
+}
+
+// The top-level menu of menuBar whose shown title is title; null when there is none.
+inline QMenu* menuTitled(const QMenuBar* menuBar, const QString& title)
+{
+    for (QAction* menu : menuBar->actions()) {
+        if (shownText(menu->text()) == title)
+            return menu->menu();
+    }
+    return nullptr;
+}
 
 // A fresh program home: WAVELARK_HOME = <folder>/home, HOME = <folder> (so the music folder is
 // <folder>/Music/), PATH left as it was.

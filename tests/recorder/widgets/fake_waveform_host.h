@@ -117,9 +117,9 @@ protected:
     }
     void press(int x) { send(QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton); }
     void release(int x) { send(QEvent::MouseButtonRelease, x, Qt::LeftButton, Qt::NoButton); }
-    void key(Qt::Key which)
+    void key(Qt::Key which, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QKeyEvent event(QEvent::KeyPress, which, Qt::NoModifier);
+        QKeyEvent event(QEvent::KeyPress, which, modifiers);
         QApplication::sendEvent(&m_view, &event);
     }
     void drag(int from, int to)
