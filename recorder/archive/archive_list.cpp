@@ -55,7 +55,8 @@ void setDuration(QTreeWidgetItem* item, const QString& duration)
     static_cast<ArchiveItem*>(item)->setDuration(duration);
 }
 
-// "Delete Selected"'s question, naming the files (the first kNamedFiles of them).
+// "Delete Selected"'s question as it always read, then the files it names (the first kNamedFiles
+// of them) and where they go.
 QString deleteQuestion(const QList<QByteArray>& paths)
 {
     constexpr int kNamedFiles = 12;
@@ -64,7 +65,8 @@ QString deleteQuestion(const QList<QByteArray>& paths)
         names << QFileInfo(QFile::decodeName(path)).fileName();
     if (paths.size() > kNamedFiles)
         names << QStringLiteral("and %1 more").arg(paths.size() - kNamedFiles);
-    return QStringLiteral("This will move the Selected Files from the Archive to the Trash:\n\n%1\n\nAre You Sure?")
+    return QStringLiteral("This will delete the Selected Files from the Archive.\n\nAre You Sure?\n\n%1\n\n"
+                          "They are moved to the Trash.")
         .arg(names.join(QLatin1Char('\n')));
 }
 

@@ -85,6 +85,13 @@ bool TakeSession::saveTracks(const TrackBatchChoices& choices, const std::functi
         warn(caption, QStringLiteral("The tracks lie past what can be saved, so nothing was saved."));
         return false;
     }
+    // The titles typed are kept with the markers first: a cancelled or failed batch, or the next
+    // start after a crash, offers them again instead of "Track 01" ...
+    bool retitled = false;
+    for (std::size_t index = 0; index < choices.titles.size(); ++index)
+        retitled = m_markers.setTitle(index, choices.titles[index]) || retitled;
+    if (retitled)
+        keepTrackMarkers(caption);
     const int total = static_cast<int>(tracks.size());
     const std::string sideBase = sideFileBase(choices.tags, partLimit);
     const QString cuePath = folder + QString::fromStdString(sideBase + ".cue");

@@ -253,10 +253,10 @@ TEST_F(ArchiveListTest, DeleteRemovesTheSelectedFilesAtTheirRealPaths)
     EXPECT_TRUE(fs::exists(archive() / "Take.wav"));
     EXPECT_TRUE(fs::exists(archive() / "keep.mp3"));
     ASSERT_EQ(m_boxes.seen().size(), 1u);
-    // The question names the files, each on a line of its own.
+    // The question reads as it always did, then names the files, each on a line of its own.
     const QString question = m_boxes.seen()[0].text;
-    EXPECT_TRUE(question.startsWith("This will move the Selected Files from the Archive to the Trash:\n\n"));
-    EXPECT_TRUE(question.endsWith("\n\nAre You Sure?"));
+    EXPECT_TRUE(question.startsWith("This will delete the Selected Files from the Archive.\n\nAre You Sure?\n\n"));
+    EXPECT_TRUE(question.endsWith("\n\nThey are moved to the Trash."));
     const QStringList lines = question.split('\n');
     for (const char* name : {"Take.WAV", "Loop.xwav", "Master.Flac"})
         EXPECT_TRUE(lines.contains(QString::fromLatin1(name))) << name;

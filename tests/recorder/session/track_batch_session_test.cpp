@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <variant>
 
 namespace wavelark {
 namespace {
@@ -252,6 +253,13 @@ TEST_F(TrackBatchSessionTest, CancelInTheMiddleLeavesNoPartialFile)
     // The encoders stopped part-way: no track was finished, none was left short.
     EXPECT_FALSE(anyNamed(".mp3"));
     EXPECT_EQ(m_session->phase(), SessionPhase::Idle);
+    // The titles typed are kept with the markers, beside the take too, for the next try.
+    const std::vector<std::string> typed = choices(SaveFormat::Mp3).titles;
+    for (std::size_t index = 0; index < typed.size(); ++index)
+        EXPECT_EQ(m_session->trackMarkers().markers()[index].title, typed[index]);
+    auto kept = readMarkers(markersPathFor(m_state.paths), std::string(), m_session->takeLength());
+    ASSERT_TRUE(std::holds_alternative<TrackMarkers>(kept));
+    EXPECT_EQ(std::get<TrackMarkers>(kept), m_session->trackMarkers());
 }
 
 TEST_F(TrackBatchSessionTest, ATrackThatCannotBeWrittenStopsTheBatchAndSaysWhich)
