@@ -20,6 +20,8 @@
 
 #include "core/toolkit_binding.h"
 
+#include "peer_timing.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -67,45 +69,10 @@ Hour& hour()
     return instance;
 }
 
-struct Times {
-    double seconds = 0.0;
-    double cpuSeconds = 0.0;
-};
-Times g_peer;
-
-double processorSeconds()
-{
-    double seconds = 0.0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        seconds += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
-
 template <typename Body>
 void timed(benchmark::State& state, bool isPeer, Body body)
 {
-    Times total;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = processorSeconds();
-        body();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        total.cpuSeconds += processorSeconds() - cpuStart;
-        total.seconds += seconds;
-        state.SetIterationTime(seconds);
-    }
-    const double runs = static_cast<double>(state.iterations());
-    const Times mean{total.seconds / runs, total.cpuSeconds / runs};
-    state.counters["cpu_s"] = mean.cpuSeconds;
-    if (isPeer) {
-        g_peer = mean;
-    } else if (g_peer.seconds > 0.0) {
-        state.counters["peer_ratio"] = mean.seconds / g_peer.seconds;
-        state.counters["peer_cpu_ratio"] = mean.cpuSeconds / g_peer.cpuSeconds;
-    }
+    bench::timedBesidePeer(state, "sox", isPeer, body);
 }
 
 void maximiseAndDraw()
@@ -146,14 +113,5 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication application(argc, argv);
-    const ToolkitBindResult bound = bindToolkit(WAVELARK_TOOLKIT_PATH);
-    if (!bound.ok()) {
-        std::fprintf(stderr, "the toolkit could not be bound: %s\n", bound.loadError.toUtf8().constData());
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    hour();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return wavelark::bench::runWithToolkit(argc, argv, [] { hour(); });
 }

@@ -42,6 +42,8 @@
 
 #include "core/toolkit_binding.h"
 
+#include "peer_timing.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -144,54 +146,15 @@ Hour& hour()
     return instance;
 }
 
-struct PeerTimes {
-    double seconds = 0.0;
-    double cpuSeconds = 0.0;
-};
-std::map<std::string, PeerTimes> g_peerTimes;
-
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The processor time of this process and of the commands it ran, user and system: on a shared
-// machine a steadier measure than the wall clock.
-double processorSeconds()
-{
-    double seconds = 0.0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        seconds += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
-
-// Runs the body once per iteration, timed by hand, and keeps or compares against the peer's
-// wall-clock time (peer_ratio) and processor time (peer_cpu_ratio).
 template <typename Body>
 void timed(benchmark::State& state, const std::string& peer, bool isPeer, Body body)
 {
-    PeerTimes total;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = processorSeconds();
-        body();
-        const double seconds = secondsSince(start);
-        total.cpuSeconds += processorSeconds() - cpuStart;
-        state.SetIterationTime(seconds);
-        total.seconds += seconds;
-    }
-    const double runs = static_cast<double>(state.iterations());
-    const PeerTimes mean{total.seconds / runs, total.cpuSeconds / runs};
-    state.counters["cpu_s"] = mean.cpuSeconds;
-    if (isPeer) {
-        g_peerTimes[peer] = mean;
-    } else if (g_peerTimes.count(peer)) {
-        state.counters["peer_ratio"] = mean.seconds / g_peerTimes[peer].seconds;
-        state.counters["peer_cpu_ratio"] = mean.cpuSeconds / g_peerTimes[peer].cpuSeconds;
-    }
+    bench::timedBesidePeer(state, peer, isPeer, body);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTakeBytes));
 }
 
@@ -341,14 +304,5 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication application(argc, argv);
-    const ToolkitBindResult bound = bindToolkit(WAVELARK_TOOLKIT_PATH);
-    if (!bound.ok()) {
-        std::fprintf(stderr, "the toolkit could not be bound: %s\n", bound.loadError.toUtf8().constData());
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    hour();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return wavelark::bench::runWithToolkit(argc, argv, [] { hour(); });
 }

@@ -22,6 +22,8 @@
 #include "core/file_toolbox.h"
 #include "core/toolkit_binding.h"
 
+#include "peer_timing.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -80,46 +82,15 @@ Side& side()
     return instance;
 }
 
-double processorSeconds()
-{
-    double seconds = 0.0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        seconds += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
-
-double g_peerSeconds = 0.0;
-double g_peerCpuSeconds = 0.0;
 double g_busiestWorkerSeconds = 0.0;
 
 template <typename Body>
 void timed(benchmark::State& state, bool isPeer, Body body)
 {
-    double seconds = 0.0;
-    double cpuSeconds = 0.0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = processorSeconds();
-        body();
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        cpuSeconds += processorSeconds() - cpuStart;
-        state.SetIterationTime(elapsed);
-        seconds += elapsed;
-    }
-    const double runs = static_cast<double>(state.iterations());
-    state.counters["cpu_s"] = cpuSeconds / runs;
-    if (isPeer) {
-        g_peerSeconds = seconds / runs;
-        g_peerCpuSeconds = cpuSeconds / runs;
-    } else if (g_peerSeconds > 0) {
-        state.counters["peer_ratio"] = seconds / runs / g_peerSeconds;
-        state.counters["peer_cpu_ratio"] = cpuSeconds / runs / g_peerCpuSeconds;
-        if (g_busiestWorkerSeconds > 0)
-            state.counters["idle_ratio"] = g_busiestWorkerSeconds / g_peerCpuSeconds;
-    }
+    bench::timedBesidePeer(state, "lame", isPeer, body);
+    const auto peer = bench::peerTimes().find("lame");
+    if (!isPeer && peer != bench::peerTimes().end() && g_busiestWorkerSeconds > 0)
+        state.counters["idle_ratio"] = g_busiestWorkerSeconds / peer->second.cpuSeconds;
 }
 
 void PeerLameWholeSide(benchmark::State& state)
@@ -194,14 +165,5 @@ BENCHMARK(BatchMp3High)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterati
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    const ToolkitBindResult bound = bindToolkit(WAVELARK_TOOLKIT_PATH);
-    if (!bound.ok()) {
-        std::fprintf(stderr, "the toolkit could not be bound: %s\n", bound.loadError.toUtf8().constData());
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    side();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return wavelark::bench::runWithToolkit(argc, argv, [] { side(); });
 }

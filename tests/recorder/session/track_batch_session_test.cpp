@@ -152,8 +152,9 @@ TEST_P(TaggedBatchTest, EveryTrackIsSavedWithItsTagsAndLengthAndTheSideFilesList
         // ID3v2's year reads as "date", the ASF attribute by its own name.
         const std::string year = found.tags.count("date") ? found.tags["date"] : found.tags["wm/year"];
         EXPECT_EQ(year, "1979") << names[index];
-        if (index == 1)
+        if (index == 1) {
             EXPECT_EQ(found.tags["track"], row.trackTag);
+        }
     }
     // The cue sheet names each track's file and title; the playlist each file with its length.
     const std::string cue = fileText(folder() / "Blue Side.cue");

@@ -123,9 +123,10 @@ TEST_P(TrackEncoderPoolTest, ACancelledPoolLeavesNoSideFile)
     // A job that finished before the cancel was seen keeps its whole file; every other leaves none.
     for (int track = 0; track < kTracks; ++track) {
         EXPECT_EQ(fs::exists(list[track].sidePath), saved[track]) << list[track].sidePath;
-        if (saved[track])
+        if (saved[track]) {
             EXPECT_TRUE(checkSideFile(list[track].sidePath, list[track].shownPath, GetParam(), SaveQuality::High,
                                       list[track].range.bytes()).ok());
+        }
     }
 }
 
