@@ -343,11 +343,7 @@ bool TakeSession::save(SaveRange range, const SaveChoices& choices)
         },
         &progressReporter);
     removeMark(m_paths.savingMark());
-    m_display.refreshArchive();
-    m_display.setProgress(0);
-    m_view->clearStatusCache();
-    m_view->updateStatus();
-    enterPhase(SessionPhase::Idle);
+    endSaving();
     if (!result.ok()) {
         warn(QString::fromLatin1(kSaveCaption), QString::fromStdString(result.message));
         return false;
@@ -415,6 +411,15 @@ void TakeSession::selectionDrawn(uint32_t firstEdge, uint32_t secondEdge)
 {
     m_settings.selectionStart = firstEdge;
     m_settings.selectionEnd = secondEdge;
+}
+
+void TakeSession::endSaving()
+{
+    m_display.refreshArchive();
+    m_display.setProgress(0);
+    m_view->clearStatusCache();
+    m_view->updateStatus();
+    enterPhase(SessionPhase::Idle);
 }
 
 void TakeSession::enterPhase(SessionPhase phase)

@@ -201,6 +201,9 @@ private:
     bool rebuildWaveform();
     void showDuration();
     void enterPhase(SessionPhase phase);
+    // The end of a save or a batch of them: the archive list refreshed, the progress bar cleared,
+    // the take and its selection back on the status line, idle again.
+    void endSaving();
     void warn(const QString& caption, const QString& text);
     uint32_t measureTake() const;
     // The take's markers: read from their file at start-up (a refused file is removed, a missing

@@ -215,11 +215,7 @@ bool TakeSession::saveTracks(const TrackBatchChoices& choices, const std::functi
     }
     if (sideProblem.isEmpty())
         removeMark(m_paths.savingMark());
-    m_display.refreshArchive();
-    m_display.setProgress(0);
-    m_view->clearStatusCache();
-    m_view->updateStatus();
-    enterPhase(SessionPhase::Idle);
+    endSaving();
 
     const QString kept = QStringLiteral("%1 of %2 tracks were saved and kept; no partial file was left.").arg(saved).arg(total);
     if (cancelled) {
